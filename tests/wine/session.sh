@@ -1,0 +1,45 @@
+#!/bin/bash
+# Starts or stops what the Wine tests of one build tree need: an Xvfb display, the
+# tree's own Wine prefix and a persistent wineserver. Only what it started is stopped.
+#   tests/wine/session.sh start BUILD_DIR
+#   tests/wine/session.sh stop BUILD_DIR
+set -u
+cmd=${1:?start or stop}
+build=$(cd "${2:?build dir}" && pwd)
+export WINEPREFIX="$build/wineprefix" WINELOADER=/usr/lib/wine/wine64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8
+WINESERVER=/usr/lib/wine/wineserver64
+[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
+
+case "$cmd" in
+start)
+  if ! { [ -f "$build/xvfb.pid" ] && kill -0 "$(cat "$build/xvfb.pid")" 2>/dev/null; }; then
+    exec 3>"$build/display.tmp"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    echo $! >"$build/xvfb.pid"
+    exec 3>&-
+    for _ in $(seq 100); do [ -s "$build/display.tmp" ] && break; sleep 0.1; done
+    echo ":$(head -n1 "$build/display.tmp")" >"$build/display"
+    rm -f "$build/display.tmp"
+  fi
+  export DISPLAY=$(cat "$build/display")
+  # A wine process holds a wineserver descriptor for every open file.
+  ulimit -n 65536 2>/dev/null || true
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+  fi
+  "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
+  /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
+  # No window manager here: Wine draws frames and captions itself.
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  echo "wine session: WINEPREFIX=$WINEPREFIX DISPLAY=$DISPLAY"
+  ;;
+stop)
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  if [ -f "$build/xvfb.pid" ]; then
+    kill "$(cat "$build/xvfb.pid")" 2>/dev/null || true
+    rm -f "$build/xvfb.pid" "$build/display"
+  fi
+  ;;
+*) echo "usage: $0 start|stop BUILD_DIR" >&2; exit 2 ;;
+esac

@@ -1,0 +1,31 @@
+#!/bin/bash
+# Configures and builds the three trees:
+#   build/i686    the shipped 32-bit HalvexFix.exe
+#   build/x64     the same sources for x86_64, with the Windows tests (run under wine64)
+#   build/native  the plain C++ core with its tests, sanitizers and fuzzers (clang)
+# Usage: tools/build.sh [i686|x64|native]...   (all three when none is named)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$(pwd)
+trees=("$@")
+[ ${#trees[@]} -gt 0 ] || trees=(i686 x64 native)
+jobs=${JOBS:-$(nproc)}
+for t in "${trees[@]}"; do
+  dir=build/$t
+  case "$t" in
+  i686)
+    [ -f "$dir/build.ninja" ] || cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686.cmake" >/dev/null
+    cmake --build "$dir" -j "$jobs" --target HalvexFix ;;
+  x64)
+    [ -f "$dir/build.ninja" ] || cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64.cmake" \
+      -DHALVEX_I686_EXE="$top/build/i686/bin/HalvexFix.exe" >/dev/null
+    cmake --build "$dir" -j "$jobs" ;;
+  native)
+    [ -f "$dir/build.ninja" ] || CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja \
+      -DCMAKE_BUILD_TYPE=Debug -DHALVEX_FUZZ=ON >/dev/null
+    cmake --build "$dir" -j "$jobs" ;;
+  *) echo "unknown tree: $t" >&2; exit 2 ;;
+  esac
+done
