@@ -1,0 +1,18 @@
+# halvex_folder(<windows library> CORE <plain sources...> [EXCLUDE <sources...>])
+# Adds the folder's plain C++ sources to halvex_core (every build, natively too) and all its
+# other .cpp files to the given Windows library.
+function(halvex_folder lib)
+  cmake_parse_arguments(F "" "" "CORE;EXCLUDE" ${ARGN})
+  if(F_CORE)
+    target_sources(halvex_core PRIVATE ${F_CORE})
+  endif()
+  if(WIN32)
+    file(GLOB all RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} CONFIGURE_DEPENDS *.cpp)
+    if(F_CORE OR F_EXCLUDE)
+      list(REMOVE_ITEM all ${F_CORE} ${F_EXCLUDE})
+    endif()
+    if(all)
+      target_sources(${lib} PRIVATE ${all})
+    endif()
+  endif()
+endfunction()
