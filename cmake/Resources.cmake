@@ -1,8 +1,4 @@
 # The resource script is kept in UTF-8 and compiled as GBK (code page 936).
-if(NOT EXISTS ${CMAKE_SOURCE_DIR}/res/HalvexFix.rc)
-  set(HALVEX_RC_OBJECT "")
-  return()
-endif()
 file(GLOB HALVEX_RES_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/*)
 set(HALVEX_RC_GBK ${HALVEX_GENERATED_DIR}/HalvexFix.rc)
 set(HALVEX_RC_OBJECT ${CMAKE_BINARY_DIR}/HalvexFix.res.o)
