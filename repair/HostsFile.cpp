@@ -1,0 +1,106 @@
+#include "repair/HostsFile.h"
+
+#include "BuildConfig.h"
+#include "repair/HostsFilter.h"
+
+#include <string>
+
+namespace {
+
+HostsWriteFn g_pfnHostsWrite = WriteFile;
+
+// A hosts file this large is not one; refuse it rather than run out of memory.
+const DWORD MAX_HOSTS_SIZE = 64u << 20;
+
+std::string HostsPath()
+{
+    char dir[MAX_PATH] = {};
+    UINT n = GetSystemDirectoryA(dir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return std::string();
+    return std::string(dir) + "\\drivers\\etc\\hosts";
+}
+
+bool ReadWholeFile(const std::string &path, std::string &data)
+{
+    // No sharing: nobody changes the file while it is read.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = false;
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size) && size.QuadPart <= MAX_HOSTS_SIZE) {
+        data.resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        ok = data.empty() ||
+             (ReadFile(file, &data[0], static_cast<DWORD>(data.size()), &got, nullptr) &&
+              got == data.size());
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+// Writes the text to a new file beside the hosts file and swaps it in, so that a failure at
+// any point leaves the original in place. ReplaceFile gives the new file the original's
+// security and attributes.
+bool ReplaceWithText(const std::string &path, const std::string &text)
+{
+    std::string dir = path.substr(0, path.find_last_of('\\'));
+    char temp[MAX_PATH] = {};
+    if (dir.empty() || !GetTempFileNameA(dir.c_str(), "hst", 0, temp))
+        return false;
+    bool ok = false;
+    HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        ok = text.empty() ||
+             (g_pfnHostsWrite(file, text.data(), static_cast<DWORD>(text.size()), &written,
+                              nullptr) &&
+              written == text.size());
+        ok = FlushFileBuffers(file) && ok;
+        ok = CloseHandle(file) && ok;
+    }
+    if (ok)
+        ok = ReplaceFileA(path.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                          nullptr) != FALSE;
+    if (!ok)
+        DeleteFileA(temp);
+    return ok;
+}
+
+} // namespace
+
+HostsWriteFn SetHostsWriteFn(HostsWriteFn pfnWrite)
+{
+    HostsWriteFn previous = g_pfnHostsWrite;
+    g_pfnHostsWrite = pfnWrite ? pfnWrite : WriteFile;
+    return previous;
+}
+
+int RepairHostsFile()
+{
+    const std::string path = HostsPath();
+    std::string data;
+    if (path.empty() || !ReadWholeFile(path, data))
+        return 0;
+
+    const HostsFilterResult filtered = FilterHostsText(data.data(), data.size(), HALVEX_WEB_DOMAIN);
+    if (filtered.nRemoved == 0)
+        return 0;
+
+    // A read-only hosts file is refused as an open for writing would be; checked here
+    // because a swap of files would otherwise replace it regardless.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY))
+        return -1;
+    // In use by another process: the rewrite would not be the only writer.
+    HANDLE probe = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE)
+        return -1;
+    CloseHandle(probe);
+
+    return ReplaceWithText(path, filtered.strKept) ? 1 : -1;
+}
