@@ -1,0 +1,435 @@
+#include "repair/LockedFileRelease.h"
+
+#include "repair/HandleTable.h"
+#include "repair/InstallDir.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+const LONG STATUS_INFO_LENGTH_MISMATCH = static_cast<LONG>(0xC0000004);
+const ULONG FILE_NAME_INFORMATION_CLASS = 9;
+const DWORD NAME_QUERY_TIMEOUT = 50;
+const size_t NAME_BUFFER_SIZE = 260;
+const SIZE_T QUERY_STACK_SIZE = 64 * 1024;
+const DWORD LOAD_FROM_SYSTEM32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+NtQuerySystemInformationFn g_pfnSystemQueryOverride = nullptr;
+NtQueryInformationFileFn g_pfnFileQueryOverride = nullptr;
+
+// NTDLL from the system directory only, never from a search path.
+HMODULE LoadNtdll()
+{
+    HMODULE module = LoadLibraryExA("ntdll.dll", nullptr, LOAD_FROM_SYSTEM32);
+    if (module)
+        return module;
+    // Systems without the search flag refuse it: use the full path instead.
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + sizeof("\\ntdll.dll") > MAX_PATH)
+        return nullptr;
+    lstrcatA(path, "\\ntdll.dll");
+    return LoadLibraryA(path);
+}
+
+struct NativeQueries
+{
+    HMODULE Module;
+    NtQuerySystemInformationFn SystemQuery;
+    NtQueryInformationFileFn FileQuery;
+};
+
+bool LoadNativeQueries(NativeQueries *queries)
+{
+    queries->Module = LoadNtdll();
+    if (!queries->Module)
+        return false;
+    queries->SystemQuery = g_pfnSystemQueryOverride;
+    if (!queries->SystemQuery)
+        queries->SystemQuery = reinterpret_cast<NtQuerySystemInformationFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(queries->Module, "NtQuerySystemInformation")));
+    queries->FileQuery = g_pfnFileQueryOverride;
+    if (!queries->FileQuery)
+        queries->FileQuery = reinterpret_cast<NtQueryInformationFileFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(queries->Module, "NtQueryInformationFile")));
+    return true;
+}
+
+void FreeNativeQueries(NativeQueries *queries)
+{
+    // NTDLL is never unloaded, so a query thread still inside it is safe.
+    if (queries->Module)
+        FreeLibrary(queries->Module);
+    queries->Module = nullptr;
+}
+
+void *ReadTable(NtQuerySystemInformationFn query, ULONG infoClass)
+{
+    HANDLE heap = GetProcessHeap();
+    if (!query || !heap)
+        return nullptr;
+    for (ULONG size = 0x8000;; size *= 2) {
+        void *buffer = HeapAlloc(heap, HEAP_ZERO_MEMORY, size);
+        if (!buffer)
+            return nullptr;
+        LONG status = query(infoClass, buffer, size, nullptr);
+        if (status >= 0)
+            return buffer;
+        HeapFree(heap, 0, buffer);
+        // Stop before the size wraps around.
+        if (status != STATUS_INFO_LENGTH_MISMATCH || size > 0x40000000)
+            return nullptr;
+    }
+}
+
+// The extended table where the system has it: class 16 cuts process ids and handle
+// values to 16 bits, which can open the wrong process.
+void *ReadHandleTable(NtQuerySystemInformationFn query, int *infoClass)
+{
+    void *table = ReadTable(query, HANDLE_TABLE_EX_CLASS);
+    *infoClass = HANDLE_TABLE_EX_CLASS;
+    if (!table) {
+        table = ReadTable(query, HANDLE_TABLE_CLASS);
+        *infoClass = HANDLE_TABLE_CLASS;
+    }
+    return table;
+}
+
+HandleTable ViewTable(void *table, int infoClass)
+{
+    return HandleTable(table, table ? HeapSize(GetProcessHeap(), 0, table) : 0, infoClass);
+}
+
+// Opens the null device, reads the handle table and learns the file type number from
+// this process's entry for it. On success the caller owns *table.
+UINT FindFileType(NtQuerySystemInformationFn query, void **table, int *infoClass)
+{
+    *table = nullptr;
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (nul == INVALID_HANDLE_VALUE)
+        return 0;
+    UINT type = 0;
+    *table = ReadHandleTable(query, infoClass);
+    if (*table)
+        type = ViewTable(*table, *infoClass)
+                   .FindType(GetCurrentProcessId(), reinterpret_cast<ULONG_PTR>(nul));
+    CloseHandle(nul);
+    return type;
+}
+
+struct FileNameRecord
+{
+    ULONG Length; // bytes
+    WCHAR Name[262];
+};
+static_assert(sizeof(FileNameRecord) == 528, "record size");
+
+struct StatusBlock
+{
+    ULONG_PTR Status;
+    ULONG_PTR Information;
+};
+
+// What a name-query thread touches. It lives on the process heap and is freed only
+// after its thread has ended; a thread given up on keeps its block for good.
+struct QuerySlot
+{
+    HANDLE File;
+    FileNameRecord Record;
+    StatusBlock Status;
+    NtQueryInformationFileFn Query;
+    HANDLE Request;
+    HANDLE Done;
+    volatile LONG Quit;
+    HANDLE Thread; // the caller's side
+    QuerySlot *Next;
+};
+
+// Runs only system calls: no heap, no runtime, no locks, nothing that enters the loader.
+// A thread abandoned inside the query can then be left alone safely.
+DWORD WINAPI NameQueryThread(void *param)
+{
+    QuerySlot *slot = static_cast<QuerySlot *>(param);
+    for (;;) {
+        if (WaitForSingleObject(slot->Request, INFINITE) != WAIT_OBJECT_0)
+            return 1;
+        if (slot->Quit)
+            return 0;
+        slot->Query(slot->File, &slot->Status, &slot->Record, sizeof(slot->Record),
+                    FILE_NAME_INFORMATION_CLASS);
+        SetEvent(slot->Done);
+    }
+}
+
+void FreeSlot(QuerySlot *slot)
+{
+    if (slot->Thread)
+        CloseHandle(slot->Thread);
+    if (slot->Request)
+        CloseHandle(slot->Request);
+    if (slot->Done)
+        CloseHandle(slot->Done);
+    HeapFree(GetProcessHeap(), 0, slot);
+}
+
+QuerySlot *StartQueryThread(NtQueryInformationFileFn query)
+{
+    if (!query)
+        return nullptr;
+    QuerySlot *slot = static_cast<QuerySlot *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(QuerySlot)));
+    if (!slot)
+        return nullptr;
+    slot->Query = query;
+    slot->Request = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    slot->Done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (slot->Request && slot->Done)
+        slot->Thread = CreateThread(nullptr, QUERY_STACK_SIZE, NameQueryThread, slot,
+                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!slot->Thread) {
+        FreeSlot(slot);
+        return nullptr;
+    }
+    return slot;
+}
+
+// Asks the thread to end once it is back from its current call.
+void RequestQuit(QuerySlot *slot)
+{
+    InterlockedExchange(&slot->Quit, 1);
+    SetEvent(slot->Request);
+}
+
+// Frees the block if its thread has ended within timeout; otherwise the block stays
+// with the thread (never killed: it may be inside a system call that cannot be
+// interrupted, and killing gains nothing but the risk of a lock left held).
+void ReleaseSlot(QuerySlot *slot, DWORD timeout)
+{
+    RequestQuit(slot);
+    if (WaitForSingleObject(slot->Thread, timeout) == WAIT_OBJECT_0)
+        FreeSlot(slot);
+}
+
+// False when the query did not finish within 50 ms; the slot then belongs to its thread.
+bool RunQuery(QuerySlot *slot, HANDLE handle)
+{
+    slot->File = handle;
+    memset(&slot->Record, 0, sizeof(slot->Record));
+    SetEvent(slot->Request);
+    return WaitForSingleObject(slot->Done, NAME_QUERY_TIMEOUT) == WAIT_OBJECT_0;
+}
+
+void CopyName(const FileNameRecord &record, char *name)
+{
+    memset(name, 0, NAME_BUFFER_SIZE);
+    ULONG chars = record.Length / sizeof(WCHAR);
+    const ULONG capacity = sizeof(record.Name) / sizeof(WCHAR);
+    if (chars > capacity)
+        chars = capacity;
+    if (chars == 0)
+        return;
+    char converted[2 * capacity + 2];
+    int length = WideCharToMultiByte(CP_ACP, 0, record.Name, static_cast<int>(chars), converted,
+                                     sizeof(converted), nullptr, nullptr);
+    // Keep a terminating zero and never split a double-byte character.
+    int keep = 0;
+    while (keep < length) {
+        int step = (IsDBCSLeadByte(static_cast<BYTE>(converted[keep])) && keep + 1 < length) ? 2 : 1;
+        if (keep + step > static_cast<int>(NAME_BUFFER_SIZE) - 1)
+            break;
+        keep += step;
+    }
+    memcpy(name, converted, keep);
+}
+
+// The walk's reusable query thread, replaced only when one is given up on.
+class NameQuerier
+{
+public:
+    explicit NameQuerier(NtQueryInformationFileFn query) : m_pfnQuery(query) {}
+    ~NameQuerier()
+    {
+        if (m_pSlot)
+            ReleaseSlot(m_pSlot, 1000);
+        // Abandoned threads that have come back by now can go; the rest keep their blocks.
+        while (m_pAbandoned) {
+            QuerySlot *next = m_pAbandoned->Next;
+            ReleaseSlot(m_pAbandoned, 0);
+            m_pAbandoned = next;
+        }
+    }
+
+    // Returns false when the query was given up on.
+    bool Query(HANDLE handle, char *name)
+    {
+        memset(name, 0, NAME_BUFFER_SIZE);
+        if (!m_pSlot)
+            m_pSlot = StartQueryThread(m_pfnQuery);
+        if (!m_pSlot)
+            return true;
+        if (RunQuery(m_pSlot, handle)) {
+            CopyName(m_pSlot->Record, name);
+            return true;
+        }
+        RequestQuit(m_pSlot);
+        m_pSlot->Next = m_pAbandoned;
+        m_pAbandoned = m_pSlot;
+        m_pSlot = nullptr;
+        return false;
+    }
+
+private:
+    NtQueryInformationFileFn m_pfnQuery;
+    QuerySlot *m_pSlot = nullptr;
+    QuerySlot *m_pAbandoned = nullptr;
+};
+
+} // namespace
+
+int TestFileLock(const char *fileName)
+{
+    if (!fileName)
+        return 2;
+    std::string path = MakeProductPath(fileName);
+    // No access rights: takes no part in sharing checks, so this only proves it exists.
+    HANDLE probe = CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe == INVALID_HANDLE_VALUE)
+        return 2;
+    HANDLE exclusive = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    int result = 0;
+    if (exclusive != INVALID_HANDLE_VALUE) {
+        result = 1;
+        CloseHandle(exclusive);
+    }
+    CloseHandle(probe);
+    return result;
+}
+
+void *QuerySystemInformation(ULONG infoClass)
+{
+    NativeQueries queries;
+    if (!LoadNativeQueries(&queries))
+        return nullptr;
+    void *table = ReadTable(queries.SystemQuery, infoClass);
+    FreeNativeQueries(&queries);
+    return table;
+}
+
+UINT GetFileObjectType()
+{
+    NativeQueries queries;
+    if (!LoadNativeQueries(&queries))
+        return 0;
+    void *table;
+    int infoClass;
+    UINT type = FindFileType(queries.SystemQuery, &table, &infoClass);
+    if (table)
+        HeapFree(GetProcessHeap(), 0, table);
+    FreeNativeQueries(&queries);
+    return type;
+}
+
+void QueryHandleFileName(HANDLE handle, char *name)
+{
+    if (!handle || !name)
+        return;
+    NativeQueries queries;
+    if (!LoadNativeQueries(&queries)) {
+        memset(name, 0, NAME_BUFFER_SIZE);
+        return;
+    }
+    {
+        NameQuerier querier(queries.FileQuery);
+        querier.Query(handle, name);
+    }
+    FreeNativeQueries(&queries);
+}
+
+bool ReleaseLockedFile(const char *nameFragment)
+{
+    return ReleaseLockedFile(nameFragment, nullptr);
+}
+
+bool ReleaseLockedFile(const char *nameFragment, ReleaseStats *stats)
+{
+    ReleaseStats counts = {};
+    if (stats)
+        *stats = counts;
+    if (!nameFragment)
+        return false;
+    HANDLE heap = GetProcessHeap();
+    if (!heap)
+        return false;
+    NativeQueries queries;
+    if (!LoadNativeQueries(&queries))
+        return false;
+    // One table read serves both the type number and the walk.
+    void *table;
+    int infoClass;
+    UINT fileType = FindFileType(queries.SystemQuery, &table, &infoClass);
+    if (fileType == 0) {
+        if (table)
+            HeapFree(heap, 0, table);
+        FreeNativeQueries(&queries);
+        return false;
+    }
+
+    bool leadBytes[256];
+    for (int i = 0; i < 256; ++i)
+        leadBytes[i] = IsDBCSLeadByte(static_cast<BYTE>(i)) != FALSE;
+
+    HandleTable view = ViewTable(table, infoClass);
+    HANDLE self = GetCurrentProcess();
+    // Entries come grouped by process: each owner is opened once per run of entries.
+    HANDLE process = nullptr;
+    uint64_t processId = 0;
+    bool haveProcess = false;
+    {
+        NameQuerier querier(queries.FileQuery);
+        char name[NAME_BUFFER_SIZE];
+        HandleRecord entry;
+        for (size_t i = 0; i < view.Count(); ++i) {
+            view.Entry(i, &entry);
+            if (entry.ObjectType != fileType)
+                continue;
+            ++counts.FileHandles;
+            if (!haveProcess || entry.ProcessId != processId) {
+                if (process)
+                    CloseHandle(process);
+                process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, static_cast<DWORD>(entry.ProcessId));
+                processId = entry.ProcessId;
+                haveProcess = true;
+            }
+            if (!process)
+                continue;
+            HANDLE source = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entry.Handle));
+            HANDLE copy;
+            if (!DuplicateHandle(process, source, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+                continue;
+            ++counts.Queried;
+            if (!querier.Query(copy, name))
+                ++counts.Abandoned;
+            if (name[0] && ContainsNoCase(name, nameFragment, leadBytes)) {
+                HANDLE last;
+                if (DuplicateHandle(process, source, self, &last, 0, FALSE, DUPLICATE_CLOSE_SOURCE)) {
+                    CloseHandle(last);
+                    ++counts.Closed;
+                }
+            }
+            CloseHandle(copy);
+        }
+    }
+    if (process)
+        CloseHandle(process);
+    HeapFree(heap, 0, table);
+    FreeNativeQueries(&queries);
+    if (stats)
+        *stats = counts;
+    return true;
+}
+
+void SetNativeQueriesForTesting(NtQuerySystemInformationFn systemQuery, NtQueryInformationFileFn fileQuery)
+{
+    g_pfnSystemQueryOverride = systemQuery;
+    g_pfnFileQueryOverride = fileQuery;
+}

@@ -1,0 +1,85 @@
+// Test helper: holds files open until asked, then reports which of its handles are
+// still open. Talks through named events and a report file only (never a pipe: the walk
+// under test duplicates pipes too).
+//   HandleHolder.exe TOKEN REPORT FILLER FILLER_COUNT FILE...
+// Writes one line per FILE ("1" open, "0" closed), then the count of filler handles
+// still open.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+HANDLE OpenShared(const char *path)
+{
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+bool IsOpen(HANDLE handle)
+{
+    DWORD flags;
+    return GetHandleInformation(handle, &flags) != FALSE;
+}
+
+HANDLE OpenNamedEvent(const std::string &token, const char *what)
+{
+    std::string name = "Local\\HalvexHolder" + std::string(what) + "-" + token;
+    return OpenEventA(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, name.c_str());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 5)
+        return 2;
+    std::string token = argv[1];
+    const char *report = argv[2];
+    HANDLE ready = OpenNamedEvent(token, "Ready");
+    HANDLE check = OpenNamedEvent(token, "Check");
+    HANDLE done = OpenNamedEvent(token, "Done");
+    if (!ready || !check || !done)
+        return 3;
+
+    std::vector<HANDLE> held;
+    for (int i = 5; i < argc; ++i) {
+        HANDLE h = OpenShared(argv[i]);
+        if (h == INVALID_HANDLE_VALUE)
+            return 4;
+        held.push_back(h);
+    }
+    long fillerCount = strtol(argv[4], nullptr, 10);
+    std::vector<HANDLE> filler;
+    filler.reserve(static_cast<size_t>(fillerCount));
+    for (long i = 0; i < fillerCount; ++i) {
+        HANDLE h = OpenShared(argv[3]);
+        if (h == INVALID_HANDLE_VALUE)
+            return 5;
+        filler.push_back(h);
+    }
+    SetEvent(ready);
+    if (WaitForSingleObject(check, 600000) != WAIT_OBJECT_0)
+        return 6;
+
+    // Look at every handle before opening the report, which could reuse a closed value.
+    std::string lines;
+    for (HANDLE h : held)
+        lines += IsOpen(h) ? "1\n" : "0\n";
+    long stillOpen = 0;
+    for (HANDLE h : filler)
+        stillOpen += IsOpen(h) ? 1 : 0;
+    lines += std::to_string(stillOpen) + "\n";
+
+    HANDLE out = CreateFileA(report, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return 7;
+    DWORD written;
+    WriteFile(out, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+    CloseHandle(out);
+    SetEvent(done);
+    return 0;
+}

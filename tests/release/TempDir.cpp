@@ -1,0 +1,57 @@
+#include "tests/release/TempDir.h"
+
+#include <windows.h>
+
+namespace {
+
+void RemoveTree(const std::string &dir)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = dir + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+} // namespace
+
+TempDir::TempDir()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    static LONG s_nSerial = 0;
+    m_strPath = std::string(temp) + "release-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(GetTickCount()) + "-" + std::to_string(InterlockedIncrement(&s_nSerial));
+    CreateDirectoryA(m_strPath.c_str(), nullptr);
+}
+
+TempDir::~TempDir()
+{
+    RemoveTree(m_strPath);
+}
+
+std::string TempDir::Create(const std::string &relative)
+{
+    std::string path = m_strPath + "\\" + relative;
+    for (size_t slash = path.find('\\', m_strPath.size() + 1); slash != std::string::npos;
+         slash = path.find('\\', slash + 1))
+        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        DWORD written;
+        WriteFile(h, "MZ held", 7, &written, nullptr);
+        CloseHandle(h);
+    }
+    return path;
+}
