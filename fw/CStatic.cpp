@@ -1,0 +1,12 @@
+#include "fw/CStatic.h"
+
+void CStatic::DrawItem(LPDRAWITEMSTRUCT /*lpDrawItemStruct*/) {}
+
+BOOL CStatic::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT *pResult)
+{
+    if (message != WM_DRAWITEM)
+        return CWnd::OnChildNotify(message, wParam, lParam, pResult);
+    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+    *pResult = TRUE;
+    return TRUE;
+}
