@@ -131,33 +131,47 @@ struct StatusBlock
     ULONG_PTR Information;
 };
 
+// Queries handed to the thread at once; each still has its own 50 ms bound.
+const LONG QUERY_BATCH = 64;
+
 // What a name-query thread touches. It lives on the process heap and is freed only
 // after its thread has ended; a thread given up on keeps its block for good.
 struct QuerySlot
 {
-    HANDLE File;
-    FileNameRecord Record;
-    StatusBlock Status;
     NtQueryInformationFileFn Query;
     HANDLE Request;
     HANDLE Done;
     volatile LONG Quit;
+    LONG Count;
+    volatile LONG Started;  // queries of this request begun
+    volatile LONG Finished; // queries of this request ended
+    DWORD StartTicks[QUERY_BATCH];
+    HANDLE Files[QUERY_BATCH];
+    StatusBlock Status;
+    FileNameRecord Records[QUERY_BATCH];
     HANDLE Thread; // the caller's side
     QuerySlot *Next;
 };
 
 // Runs only system calls: no heap, no runtime, no locks, nothing that enters the loader.
-// A thread abandoned inside the query can then be left alone safely.
+// A thread abandoned inside a query can then be left alone safely.
 DWORD WINAPI NameQueryThread(void *param)
 {
     QuerySlot *slot = static_cast<QuerySlot *>(param);
     for (;;) {
         if (WaitForSingleObject(slot->Request, INFINITE) != WAIT_OBJECT_0)
             return 1;
+        for (LONG i = 0; i < slot->Count; ++i) {
+            if (slot->Quit)
+                return 0;
+            slot->StartTicks[i] = GetTickCount();
+            InterlockedExchange(&slot->Started, i + 1);
+            slot->Query(slot->Files[i], &slot->Status, &slot->Records[i], sizeof(FileNameRecord),
+                        FILE_NAME_INFORMATION_CLASS);
+            InterlockedExchange(&slot->Finished, i + 1);
+        }
         if (slot->Quit)
             return 0;
-        slot->Query(slot->File, &slot->Status, &slot->Record, sizeof(slot->Record),
-                    FILE_NAME_INFORMATION_CLASS);
         SetEvent(slot->Done);
     }
 }
@@ -201,8 +215,8 @@ void RequestQuit(QuerySlot *slot)
 }
 
 // Frees the block if its thread has ended within timeout; otherwise the block stays
-// with the thread (never killed: it may be inside a system call that cannot be
-// interrupted, and killing gains nothing but the risk of a lock left held).
+// with the thread. It is never killed: it may be inside a system call that cannot be
+// interrupted, and killing gains nothing but the risk of a lock left held.
 void ReleaseSlot(QuerySlot *slot, DWORD timeout)
 {
     RequestQuit(slot);
@@ -210,13 +224,36 @@ void ReleaseSlot(QuerySlot *slot, DWORD timeout)
         FreeSlot(slot);
 }
 
-// False when the query did not finish within 50 ms; the slot then belongs to its thread.
-bool RunQuery(QuerySlot *slot, HANDLE handle)
+// Runs the first count queries of the slot. Returns count when all ended, or the index
+// of a query that has run 50 ms without ending (the slot then belongs to its thread).
+LONG RunBatch(QuerySlot *slot, LONG count)
 {
-    slot->File = handle;
-    memset(&slot->Record, 0, sizeof(slot->Record));
+    slot->Count = count;
+    slot->Started = 0;
+    slot->Finished = 0;
+    memset(slot->Records, 0, sizeof(FileNameRecord) * count);
+    DWORD mark = GetTickCount(); // when progress was last seen
+    LONG seen = 0;
     SetEvent(slot->Request);
-    return WaitForSingleObject(slot->Done, NAME_QUERY_TIMEOUT) == WAIT_OBJECT_0;
+    DWORD wait = NAME_QUERY_TIMEOUT;
+    for (;;) {
+        if (WaitForSingleObject(slot->Done, wait) == WAIT_OBJECT_0)
+            return count;
+        LONG started = slot->Started;
+        LONG finished = slot->Finished;
+        DWORD now = GetTickCount();
+        if (finished != seen) {
+            seen = finished;
+            mark = now;
+        }
+        // A query under way counts from its own start; a thread not yet at the next
+        // one counts from the last progress seen.
+        DWORD since = started > finished ? slot->StartTicks[finished] : mark;
+        DWORD elapsed = now - since;
+        if (elapsed >= NAME_QUERY_TIMEOUT && finished < count)
+            return finished;
+        wait = elapsed >= NAME_QUERY_TIMEOUT ? NAME_QUERY_TIMEOUT : NAME_QUERY_TIMEOUT - elapsed;
+    }
 }
 
 void CopyName(const FileNameRecord &record, char *name)
@@ -259,23 +296,35 @@ public:
         }
     }
 
-    // Returns false when the query was given up on.
-    bool Query(HANDLE handle, char *name)
+    // Fills names[i] (NAME_BUFFER_SIZE bytes each) for files[i], i < count <= QUERY_BATCH;
+    // a query given up on leaves its name empty. Returns the number given up on.
+    unsigned Query(const HANDLE *files, LONG count, char *names)
     {
-        memset(name, 0, NAME_BUFFER_SIZE);
-        if (!m_pSlot)
-            m_pSlot = StartQueryThread(m_pfnQuery);
-        if (!m_pSlot)
-            return true;
-        if (RunQuery(m_pSlot, handle)) {
-            CopyName(m_pSlot->Record, name);
-            return true;
+        memset(names, 0, NAME_BUFFER_SIZE * count);
+        unsigned abandoned = 0;
+        LONG done = 0;
+        while (done < count) {
+            if (!m_pSlot)
+                m_pSlot = StartQueryThread(m_pfnQuery);
+            if (!m_pSlot)
+                break;
+            LONG rest = count - done;
+            memcpy(m_pSlot->Files, files + done, sizeof(HANDLE) * rest);
+            LONG finished = RunBatch(m_pSlot, rest);
+            for (LONG i = 0; i < finished; ++i)
+                CopyName(m_pSlot->Records[i], names + NAME_BUFFER_SIZE * (done + i));
+            done += finished;
+            if (finished < rest) {
+                // Skip the hung one; the rest go to a new thread.
+                RequestQuit(m_pSlot);
+                m_pSlot->Next = m_pAbandoned;
+                m_pAbandoned = m_pSlot;
+                m_pSlot = nullptr;
+                ++abandoned;
+                ++done;
+            }
         }
-        RequestQuit(m_pSlot);
-        m_pSlot->Next = m_pAbandoned;
-        m_pAbandoned = m_pSlot;
-        m_pSlot = nullptr;
-        return false;
+        return abandoned;
     }
 
 private:
@@ -283,6 +332,39 @@ private:
     QuerySlot *m_pSlot = nullptr;
     QuerySlot *m_pAbandoned = nullptr;
 };
+
+// File handles of one owning process, duplicated and waiting for their names.
+struct PendingBatch
+{
+    HANDLE Process;
+    LONG Count;
+    HANDLE Sources[QUERY_BATCH];
+    HANDLE Copies[QUERY_BATCH];
+    char Names[QUERY_BATCH * NAME_BUFFER_SIZE];
+};
+
+// Names the batch's handles and closes, inside their owner, those that match.
+void ResolveBatch(PendingBatch *batch, NameQuerier *querier, const char *fragment, const bool *leadBytes,
+                  ReleaseStats *counts)
+{
+    if (batch->Count == 0)
+        return;
+    counts->Queried += batch->Count;
+    counts->Abandoned += querier->Query(batch->Copies, batch->Count, batch->Names);
+    HANDLE self = GetCurrentProcess();
+    for (LONG i = 0; i < batch->Count; ++i) {
+        const char *name = batch->Names + NAME_BUFFER_SIZE * i;
+        if (name[0] && ContainsNoCase(name, fragment, leadBytes)) {
+            HANDLE last;
+            if (DuplicateHandle(batch->Process, batch->Sources[i], self, &last, 0, FALSE, DUPLICATE_CLOSE_SOURCE)) {
+                CloseHandle(last);
+                ++counts->Closed;
+            }
+        }
+        CloseHandle(batch->Copies[i]);
+    }
+    batch->Count = 0;
+}
 
 } // namespace
 
@@ -340,7 +422,7 @@ void QueryHandleFileName(HANDLE handle, char *name)
     }
     {
         NameQuerier querier(queries.FileQuery);
-        querier.Query(handle, name);
+        querier.Query(&handle, 1, name);
     }
     FreeNativeQueries(&queries);
 }
@@ -379,14 +461,18 @@ bool ReleaseLockedFile(const char *nameFragment, ReleaseStats *stats)
         leadBytes[i] = IsDBCSLeadByte(static_cast<BYTE>(i)) != FALSE;
 
     HandleTable view = ViewTable(table, infoClass);
+    PendingBatch *batch = static_cast<PendingBatch *>(HeapAlloc(heap, HEAP_ZERO_MEMORY, sizeof(PendingBatch)));
+    if (!batch) {
+        HeapFree(heap, 0, table);
+        FreeNativeQueries(&queries);
+        return false;
+    }
     HANDLE self = GetCurrentProcess();
     // Entries come grouped by process: each owner is opened once per run of entries.
-    HANDLE process = nullptr;
     uint64_t processId = 0;
     bool haveProcess = false;
     {
         NameQuerier querier(queries.FileQuery);
-        char name[NAME_BUFFER_SIZE];
         HandleRecord entry;
         for (size_t i = 0; i < view.Count(); ++i) {
             view.Entry(i, &entry);
@@ -394,33 +480,29 @@ bool ReleaseLockedFile(const char *nameFragment, ReleaseStats *stats)
                 continue;
             ++counts.FileHandles;
             if (!haveProcess || entry.ProcessId != processId) {
-                if (process)
-                    CloseHandle(process);
-                process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, static_cast<DWORD>(entry.ProcessId));
+                ResolveBatch(batch, &querier, nameFragment, leadBytes, &counts);
+                if (batch->Process)
+                    CloseHandle(batch->Process);
+                batch->Process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, static_cast<DWORD>(entry.ProcessId));
                 processId = entry.ProcessId;
                 haveProcess = true;
             }
-            if (!process)
+            if (!batch->Process)
                 continue;
             HANDLE source = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entry.Handle));
             HANDLE copy;
-            if (!DuplicateHandle(process, source, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+            if (!DuplicateHandle(batch->Process, source, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
                 continue;
-            ++counts.Queried;
-            if (!querier.Query(copy, name))
-                ++counts.Abandoned;
-            if (name[0] && ContainsNoCase(name, nameFragment, leadBytes)) {
-                HANDLE last;
-                if (DuplicateHandle(process, source, self, &last, 0, FALSE, DUPLICATE_CLOSE_SOURCE)) {
-                    CloseHandle(last);
-                    ++counts.Closed;
-                }
-            }
-            CloseHandle(copy);
+            batch->Sources[batch->Count] = source;
+            batch->Copies[batch->Count] = copy;
+            if (++batch->Count == QUERY_BATCH)
+                ResolveBatch(batch, &querier, nameFragment, leadBytes, &counts);
         }
+        ResolveBatch(batch, &querier, nameFragment, leadBytes, &counts);
     }
-    if (process)
-        CloseHandle(process);
+    if (batch->Process)
+        CloseHandle(batch->Process);
+    HeapFree(heap, 0, batch);
     HeapFree(heap, 0, table);
     FreeNativeQueries(&queries);
     if (stats)
