@@ -44,7 +44,7 @@ bool ReadWholeFile(const std::string &path, std::string &data)
 // Writes the text to a new file beside the hosts file and swaps it in, so that a failure at
 // any point leaves the original in place. ReplaceFile gives the new file the original's
 // security and attributes.
-bool ReplaceWithText(const std::string &path, const std::string &text)
+bool ReplaceWithText(const std::string &path, const std::string &text, DWORD attributes)
 {
     std::string dir = path.substr(0, path.find_last_of('\\'));
     char temp[MAX_PATH] = {};
@@ -67,6 +67,9 @@ bool ReplaceWithText(const std::string &path, const std::string &text)
                           nullptr) != FALSE;
     if (!ok)
         DeleteFileA(temp);
+    else
+        // Not every implementation of ReplaceFile carries the attributes over.
+        SetFileAttributesA(path.c_str(), attributes);
     return ok;
 }
 
@@ -102,5 +105,5 @@ int RepairHostsFile()
         return -1;
     CloseHandle(probe);
 
-    return ReplaceWithText(path, filtered.strKept) ? 1 : -1;
+    return ReplaceWithText(path, filtered.strKept, attributes) ? 1 : -1;
 }

@@ -1,0 +1,233 @@
+// Publisher checks of real Authenticode-signed fixtures (a test PKI made at build time).
+#include "repair/SignatureVerifier.h"
+
+#include "BuildConfig.h"
+#include "tests/support/FixturePaths.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct SignedCase {
+    const char *fixture;
+    BOOL byMaker;
+};
+
+const SignedCase SIGNED_CASES[] = {
+    {"maker.exe", TRUE},
+    {"expired.exe", TRUE},       // the certificate expired after signing
+    {"other.exe", FALSE},        // valid signature, another company
+    {"unsigned.exe", FALSE},
+    {"tampered.exe", FALSE},     // one byte changed after signing
+    {"case.exe", FALSE},         // the maker's name in other letter case
+    {"maker-99999.exe", TRUE},   // exact sizes for the size limit
+    {"maker-100000.exe", TRUE},
+    {"maker-100001.exe", TRUE},
+    {"missing.exe", FALSE},
+};
+
+TEST(IsSignedByMaker, AcceptsOnlyTheMakersSignature)
+{
+    for (const SignedCase &c : SIGNED_CASES)
+        EXPECT_EQ(IsSignedByMaker(SigningFixturePath(c.fixture).c_str()), c.byMaker) << c.fixture;
+}
+
+TEST(IsFileSignedBy, ComparesTheSubjectExactly)
+{
+    const std::string other = SigningFixturePath("other.exe");
+    EXPECT_TRUE(IsFileSignedBy(other.c_str(), "Lindqvist Software Ltd."));
+    EXPECT_FALSE(IsFileSignedBy(other.c_str(), "Lindqvist Software Ltd"));
+    EXPECT_FALSE(IsFileSignedBy(other.c_str(), ""));
+    EXPECT_FALSE(IsFileSignedBy(other.c_str(), nullptr));
+    EXPECT_FALSE(IsFileSignedBy(nullptr, "Lindqvist Software Ltd."));
+    EXPECT_FALSE(IsFileSignedBy("", "Lindqvist Software Ltd."));
+}
+
+// The same signed file reached through a path of an exact length ("\.\" segments).
+std::string PathOfLength(size_t length)
+{
+    const std::string target = SigningFixturePath("maker.exe");  // "Z:\..."
+    std::string padding;
+    size_t extra = length - target.size();
+    if (extra % 2) {
+        padding = "x\\..\\";
+        extra -= 5;
+    }
+    for (; extra; extra -= 2)
+        padding += ".\\";
+    return target.substr(0, 3) + padding + target.substr(3);
+}
+
+TEST(IsSignedByMaker, PathLongerThan519CharactersIsRejected)
+{
+    const std::string longest = PathOfLength(519);
+    ASSERT_EQ(longest.size(), 519u);
+    EXPECT_TRUE(IsSignedByMaker(longest.c_str()));
+    const std::string tooLong = PathOfLength(520);
+    ASSERT_EQ(tooLong.size(), 520u);
+    EXPECT_FALSE(IsSignedByMaker(tooLong.c_str()));
+}
+
+class VerifierTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(CreateSignatureVerifier(&m_pVerifier), S_OK);
+        ASSERT_NE(m_pVerifier, nullptr);
+    }
+    void TearDown() override
+    {
+        if (m_pVerifier)
+            m_pVerifier->Release();
+    }
+    CSignatureVerifier *m_pVerifier = nullptr;
+    const std::string m_maker = SigningFixturePath("maker.exe");
+};
+
+TEST_F(VerifierTest, ReferenceCount)
+{
+    EXPECT_EQ(m_pVerifier->AddRef(), 2u);
+    EXPECT_EQ(m_pVerifier->Release(), 1u);
+    EXPECT_EQ(m_pVerifier->Release(), 0u);
+    m_pVerifier = nullptr;
+}
+
+TEST_F(VerifierTest, InitializeAndUninitialize)
+{
+    EXPECT_EQ(m_pVerifier->Uninitialize(nullptr), E_FAIL);
+    BOOL trusted = 7;
+    EXPECT_EQ(m_pVerifier->VerifyFile(m_maker.c_str(), &trusted, 0, nullptr), E_FAIL);
+    EXPECT_EQ(trusted, 7);
+
+    EXPECT_EQ(m_pVerifier->Initialize(nullptr), S_OK);
+    EXPECT_EQ(m_pVerifier->Initialize(nullptr), S_OK);
+    // Loaded once: one Uninitialize undoes both.
+    EXPECT_EQ(m_pVerifier->Uninitialize(nullptr), S_OK);
+    EXPECT_EQ(m_pVerifier->Uninitialize(nullptr), E_FAIL);
+}
+
+TEST_F(VerifierTest, LibrariesComeFromTheSystemDirectory)
+{
+    ASSERT_EQ(m_pVerifier->Initialize(nullptr), S_OK);
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    for (const char *name : {"wintrust.dll", "crypt32.dll"}) {
+        char path[MAX_PATH] = {};
+        ASSERT_NE(GetModuleHandleA(name), nullptr) << name;
+        GetModuleFileNameA(GetModuleHandleA(name), path, MAX_PATH);
+        EXPECT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, lstrlenA(system), system,
+                                 -1),
+                  CSTR_EQUAL)
+            << path;
+    }
+}
+
+TEST_F(VerifierTest, ReservedOperations)
+{
+    EXPECT_EQ(m_pVerifier->Reserved1(nullptr, nullptr, nullptr, nullptr), E_NOTIMPL);
+    EXPECT_EQ(m_pVerifier->Reserved2(nullptr, nullptr, nullptr), E_NOTIMPL);
+}
+
+TEST_F(VerifierTest, GetSignerInfoMeasuresThenFills)
+{
+    ASSERT_EQ(m_pVerifier->Initialize(nullptr), S_OK);
+    const std::string subject = HALVEX_MAKER_NAME;
+    const std::string issuer = "Halvex Test Root";
+
+    SignerInfo info = {};
+    DWORD size = 0;
+    ASSERT_EQ(m_pVerifier->GetSignerInfo(m_maker.c_str(), &info, &size), S_OK);
+    EXPECT_EQ(info.cbSubject, subject.size() + 1);
+    EXPECT_EQ(info.cbIssuer, issuer.size() + 1);
+    EXPECT_GT(info.cbSerial, 0u);
+    EXPECT_EQ(size, info.cbSubject + info.cbIssuer + info.cbSerial + 12);
+
+    // A non-zero size with null buffers reports the same and writes nothing else.
+    SignerInfo counts = {};
+    DWORD size2 = 1;
+    ASSERT_EQ(m_pVerifier->GetSignerInfo(m_maker.c_str(), &counts, &size2), S_OK);
+    EXPECT_EQ(size2, size);
+    EXPECT_EQ(counts.cbSubject, info.cbSubject);
+
+    std::vector<char> subjectBuf(info.cbSubject), issuerBuf(info.cbIssuer);
+    std::vector<BYTE> serialBuf(info.cbSerial);
+    info.pszSubject = subjectBuf.data();
+    info.pszIssuer = issuerBuf.data();
+    info.pbSerial = serialBuf.data();
+    ASSERT_EQ(m_pVerifier->GetSignerInfo(m_maker.c_str(), &info, &size), S_OK);
+    EXPECT_EQ(std::string(subjectBuf.data()), subject);
+    EXPECT_EQ(std::string(issuerBuf.data()), issuer);
+
+    // A buffer declared smaller than its part is refused, not overrun.
+    std::vector<char> small(8, 'q');
+    SignerInfo tooSmall = {};
+    tooSmall.cbSubject = 8;
+    tooSmall.pszSubject = small.data();
+    EXPECT_EQ(m_pVerifier->GetSignerInfo(m_maker.c_str(), &tooSmall, &size), E_FAIL);
+    EXPECT_EQ(small, std::vector<char>(8, 'q'));
+
+    SignerInfo none = {};
+    DWORD zero = 0;
+    EXPECT_EQ(m_pVerifier->GetSignerInfo(SigningFixturePath("unsigned.exe").c_str(), &none, &zero),
+              E_FAIL);
+    EXPECT_EQ(m_pVerifier->GetSignerInfo(nullptr, &none, &zero), E_FAIL);
+    EXPECT_EQ(m_pVerifier->GetSignerInfo(m_maker.c_str(), nullptr, &zero), E_FAIL);
+    EXPECT_EQ(m_pVerifier->GetSignerInfo(m_maker.c_str(), &none, nullptr), E_FAIL);
+}
+
+TEST_F(VerifierTest, VerifyFileComparesTheRequestedParts)
+{
+    ASSERT_EQ(m_pVerifier->Initialize(nullptr), S_OK);
+    SignerInfo actual = {};
+    DWORD size = 0;
+    ASSERT_EQ(m_pVerifier->GetSignerInfo(m_maker.c_str(), &actual, &size), S_OK);
+    std::vector<BYTE> serial(actual.cbSerial);
+    actual.pbSerial = serial.data();
+    ASSERT_EQ(m_pVerifier->GetSignerInfo(m_maker.c_str(), &actual, &size), S_OK);
+
+    char subject[] = HALVEX_MAKER_NAME;
+    char issuer[] = "Halvex Test Root";
+    char wrong[] = "Someone Else";
+    std::vector<BYTE> wrongSerial(serial);
+    wrongSerial[0] ^= 1;
+    struct {
+        DWORD flags;
+        char *subject;
+        char *issuer;
+        BYTE *serial;
+        BOOL trusted;
+    } cases[] = {
+        {VERIFY_SUBJECT, subject, nullptr, nullptr, TRUE},
+        {VERIFY_SUBJECT, wrong, nullptr, nullptr, FALSE},
+        {VERIFY_ISSUER | VERIFY_SUBJECT, subject, issuer, nullptr, TRUE},
+        {VERIFY_ISSUER, nullptr, wrong, nullptr, FALSE},
+        {VERIFY_SERIAL, nullptr, nullptr, serial.data(), TRUE},
+        {VERIFY_SERIAL, nullptr, nullptr, wrongSerial.data(), FALSE},
+        {VERIFY_ISSUER, wrong, issuer, nullptr, TRUE},   // only what the flags ask for
+        {VERIFY_SUBJECT, nullptr, wrong, nullptr, TRUE}, // no buffer: nothing to compare
+    };
+    for (const auto &c : cases) {
+        SignerInfo expected = {};
+        expected.pszSubject = c.subject;
+        expected.cbSubject = c.subject ? lstrlenA(c.subject) + 1 : 0;
+        expected.pszIssuer = c.issuer;
+        expected.cbIssuer = c.issuer ? lstrlenA(c.issuer) + 1 : 0;
+        expected.pbSerial = c.serial;
+        expected.cbSerial = c.serial ? actual.cbSerial : 0;
+        BOOL trusted = 7;
+        EXPECT_EQ(m_pVerifier->VerifyFile(m_maker.c_str(), &trusted, c.flags, &expected), S_OK);
+        EXPECT_EQ(trusted, c.trusted) << "flags " << c.flags;
+    }
+
+    BOOL trusted = 7;
+    EXPECT_EQ(m_pVerifier->VerifyFile(SigningFixturePath("tampered.exe").c_str(), &trusted,
+                                      VERIFY_SUBJECT, nullptr),
+              S_OK);
+    EXPECT_EQ(trusted, FALSE);
+    EXPECT_EQ(m_pVerifier->VerifyFile(m_maker.c_str(), nullptr, 0, nullptr), E_FAIL);
+}
+
+} // namespace
