@@ -1,0 +1,33 @@
+#!/bin/bash
+# Runs the benchmarks under wine64 and prints their figures.
+#   tools/bench.sh [N]   N: file handles the helper process holds (default 10000)
+# BUILD_DIR picks the x86_64 tree (default build/x64); the target is built if needed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build/x64}
+count=${1:-10000}
+cmake --build "$build" -j 2 --target release_bench >/dev/null || exit 1
+
+# Every file the helper holds is a wineserver descriptor: raise the limit if allowed.
+ulimit -n $((count * 2 + 4096)) 2>/dev/null || true
+limit=$(ulimit -n)
+if [ "$limit" != unlimited ] && [ "$limit" -lt $((count + 4096)) ]; then
+  echo "note: descriptor limit $limit may be too low for $count handles" >&2
+fi
+
+started=0
+if ! { [ -f "$build/xvfb.pid" ] && kill -0 "$(cat "$build/xvfb.pid")" 2>/dev/null; }; then
+  tests/wine/session.sh start "$build" >/dev/null || exit 1
+  started=1
+fi
+[ $started = 1 ] && trap 'tests/wine/session.sh stop "$build"' EXIT
+
+# Output to a file, never a pipe: the walk duplicates every process's handles, pipes too.
+out=$(mktemp)
+echo "== locked-file release, $count handles held by a helper process"
+abs=$(cd "$build" && pwd)
+(cd "$abs/bin" && "$abs/wine-exec.sh" release_bench.exe "$count" >"$out" 2>&1 </dev/null)
+status=$?
+cat "$out"
+rm -f "$out"
+exit $status
