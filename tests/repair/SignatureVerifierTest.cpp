@@ -231,3 +231,47 @@ TEST_F(VerifierTest, VerifyFileComparesTheRequestedParts)
 }
 
 } // namespace
+
+namespace {
+
+// The signed copies are working programs: each appends its path and command line to the log.
+TEST(SignedFixtures, RunAndReportThemselves)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string log = std::string(temp) + "halvex-fixture.log";
+    DeleteFileA(log.c_str());
+    SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", log.c_str());
+    std::string expected;
+    for (const char *fixture : {"maker.exe", "maker-99999.exe", "maker-100001.exe"}) {
+        const std::string exe = SigningFixturePath(fixture);
+        std::string commandLine = "\"" + exe + "\" --probe";
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &si, &pi))
+            << fixture;
+        EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
+        DWORD code = 1;
+        GetExitCodeProcess(pi.hProcess, &code);
+        EXPECT_EQ(code, 0u) << fixture;
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        expected += exe + " " + commandLine + "\r\n";
+    }
+    SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", nullptr);
+    std::string text;
+    HANDLE file = CreateFileA(log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buf, sizeof(buf), &got, nullptr) && got)
+        text.append(buf, got);
+    CloseHandle(file);
+    DeleteFileA(log.c_str());
+    EXPECT_EQ(text, expected);
+}
+
+} // namespace
