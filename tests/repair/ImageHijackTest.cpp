@@ -1,6 +1,8 @@
 // Removing an image-file-execution entry of the product's executable, in the real registry.
 #include "repair/ImageHijack.h"
 
+#include "tests/support/RegistryBackup.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -49,6 +51,8 @@ protected:
     }
     const std::string m_product = IFEO + "\\Halvex.exe";
     const std::string m_other = IFEO + "\\HalvexMain.exe";
+    CRegistryBackup m_productBackup{HKEY_LOCAL_MACHINE, m_product};
+    CRegistryBackup m_otherBackup{HKEY_LOCAL_MACHINE, m_other};
 };
 
 TEST_F(ImageHijackTest, EmptyKeyIsDeleted)

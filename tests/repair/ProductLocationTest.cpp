@@ -5,6 +5,7 @@
 #include "repair/InstallDir.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/RegistryBackup.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,9 @@ protected:
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, PRODUCT_KEY);
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, MESSENGER_KEY);
     }
+    // What the prefix held before comes back afterwards.
+    CRegistryBackup m_productBackup{HKEY_LOCAL_MACHINE, PRODUCT_KEY};
+    CRegistryBackup m_messengerBackup{HKEY_LOCAL_MACHINE, MESSENGER_KEY};
 };
 
 TEST_P(LocateProductTest, ReadsLocationsInOrder)
