@@ -8,6 +8,7 @@
 namespace {
 
 HostsWriteFn g_pfnHostsWrite = WriteFile;
+HostsReplaceFn g_pfnHostsReplace = ReplaceFileA;
 
 // A hosts file this large is not one; refuse it rather than run out of memory.
 const DWORD MAX_HOSTS_SIZE = 64u << 20;
@@ -43,13 +44,19 @@ bool ReadWholeFile(const std::string &path, std::string &data)
 
 // Writes the text to a new file beside the hosts file and swaps it in, so that a failure at
 // any point leaves the original in place. ReplaceFile gives the new file the original's
-// security and attributes.
+// security and attributes; the original passes through a backup name so that a swap that
+// fails halfway can put it back.
 bool ReplaceWithText(const std::string &path, const std::string &text, DWORD attributes)
 {
     std::string dir = path.substr(0, path.find_last_of('\\'));
     char temp[MAX_PATH] = {};
+    char backup[MAX_PATH] = {};
     if (dir.empty() || !GetTempFileNameA(dir.c_str(), "hst", 0, temp))
         return false;
+    if (!GetTempFileNameA(dir.c_str(), "hsb", 0, backup)) {
+        DeleteFileA(temp);
+        return false;
+    }
     bool ok = false;
     HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -62,14 +69,23 @@ bool ReplaceWithText(const std::string &path, const std::string &text, DWORD att
         ok = FlushFileBuffers(file) && ok;
         ok = CloseHandle(file) && ok;
     }
-    if (ok)
-        ok = ReplaceFileA(path.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                          nullptr) != FALSE;
+    bool keepBackup = false;
+    if (ok) {
+        ok = g_pfnHostsReplace(path.c_str(), temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                               nullptr, nullptr) != FALSE;
+        // The original was moved to the backup name but the new file did not take its place.
+        if (!ok && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+            GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+            keepBackup = !MoveFileExA(backup, path.c_str(), 0);
+    }
     if (!ok)
         DeleteFileA(temp);
     else
         // Not every implementation of ReplaceFile carries the attributes over.
         SetFileAttributesA(path.c_str(), attributes);
+    // Never delete the only copy of the original.
+    if (!keepBackup)
+        DeleteFileA(backup);
     return ok;
 }
 
@@ -79,6 +95,13 @@ HostsWriteFn SetHostsWriteFn(HostsWriteFn pfnWrite)
 {
     HostsWriteFn previous = g_pfnHostsWrite;
     g_pfnHostsWrite = pfnWrite ? pfnWrite : WriteFile;
+    return previous;
+}
+
+HostsReplaceFn SetHostsReplaceFn(HostsReplaceFn pfnReplace)
+{
+    HostsReplaceFn previous = g_pfnHostsReplace;
+    g_pfnHostsReplace = pfnReplace ? pfnReplace : ReplaceFileA;
     return previous;
 }
 

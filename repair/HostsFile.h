@@ -12,3 +12,7 @@ int RepairHostsFile();
 // The routine that writes the rewritten text; tests put in one that fails halfway.
 typedef BOOL(WINAPI *HostsWriteFn)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 HostsWriteFn SetHostsWriteFn(HostsWriteFn pfnWrite);
+
+// The routine that swaps the rewritten file in; tests put in one that fails halfway.
+typedef BOOL(WINAPI *HostsReplaceFn)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
+HostsReplaceFn SetHostsReplaceFn(HostsReplaceFn pfnReplace);

@@ -76,6 +76,7 @@ protected:
     void TearDown() override
     {
         SetHostsWriteFn(nullptr);
+        SetHostsReplaceFn(nullptr);
         SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (m_hadFile) {
             EXPECT_TRUE(WriteFileBytes(m_path, m_original));
@@ -192,6 +193,23 @@ TEST_F(HostsFileTest, FailedWriteKeepsTheOriginal)
     const std::string input = "127.0.0.1 localhost\r\nkeep me\r\n1.2.3.4 " + D + "\r\n";
     ASSERT_TRUE(WriteFileBytes(m_path, input));
     SetHostsWriteFn(WriteHalfThenFail);
+    EXPECT_EQ(RepairHostsFile(), -1);
+    EXPECT_EQ(Contents(), input);
+}
+
+// The swap moves the original aside and then fails to put the new file in its place.
+BOOL WINAPI ReplaceHalfThenFail(LPCSTR replaced, LPCSTR, LPCSTR backup, DWORD, LPVOID, LPVOID)
+{
+    MoveFileExA(replaced, backup, MOVEFILE_REPLACE_EXISTING);
+    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+    return FALSE;
+}
+
+TEST_F(HostsFileTest, FailedSwapPutsTheOriginalBack)
+{
+    const std::string input = "127.0.0.1 localhost\r\n1.2.3.4 " + D + "\r\n";
+    ASSERT_TRUE(WriteFileBytes(m_path, input));
+    SetHostsReplaceFn(ReplaceHalfThenFail);
     EXPECT_EQ(RepairHostsFile(), -1);
     EXPECT_EQ(Contents(), input);
 }
