@@ -12,8 +12,13 @@
 #   tampered.exe        maker.exe with one byte changed after signing
 #   maker-SIZE.exe      maker-signed, exactly SIZE bytes long, for each SIZE given
 #                       (SIZE must leave room for the program and its signature)
-# The sized copies carry zero padding after the last section before signing, and the
-# certificate table is cut to the exact remaining length (its DER blob stays whole).
+# The sized copies carry zero padding after the last section before signing (the signature's
+# size is measured on maker.exe first), and the certificate table is then cut or zero-extended
+# to the exact remaining length; its DER blob stays whole. For a SIZE that is a multiple of 8
+# the result is a regular signed file. For other sizes the table length is not a multiple of
+# 8: Wine's WinVerifyTrust accepts such a file (and still rejects it once a byte changes),
+# while strict checkers such as `osslsigncode verify` call the table corrupt.
+# Example: make-fixtures.sh /tmp/fx build/x64/bin/FixtureProduct.exe "Orvane Technology Co., Ltd." 99999 100000
 set -euo pipefail
 out=${1:?OUTDIR}
 src=${2:?SOURCE_EXE}
