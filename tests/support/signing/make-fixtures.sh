@@ -130,6 +130,8 @@ if head < (base + 7) // 8 * 8:
     sys.exit(f'{size} bytes cannot hold the program and its signature (at least {base + minimum})')
 raw = open(unsigned, 'rb').read()
 open(padded, 'wb').write(raw + b'\0' * (head - len(raw)))
+if os.path.exists(target):
+    os.remove(target)
 subprocess.run(['osslsigncode', 'sign', '-certs', 'maker.crt', '-key', 'maker.key', '-h', 'sha256',
                 '-n', 'Halvex', '-in', padded, '-out', target], check=True, stdout=subprocess.DEVNULL)
 data = bytearray(open(target, 'rb').read())
