@@ -1,17 +1,53 @@
 #include "app/RepairDlg.h"
 
+#include <new>
+
 #include "app/AdvicePanel.h"
 #include "app/BannerLayout.h"
 #include "app/ProblemPanel.h"
 #include "app/ReinstallPanel.h"
 #include "app/ReleasePanel.h"
+#include "app/ResultLines.h"
+#include "app/SystemProductChecks.h"
+#include "repair/HostsFile.h"
+#include "repair/Launch.h"
+#include "repair/LockedFileRelease.h"
+
+#include "BuildConfig.h"
+
+CString g_strProblems;
+int g_nOutcome = OUTCOME_CLEAN;
 
 namespace {
 const COLORREF BACKGROUND_COLOR = RGB(235, 248, 255);
-volatile LONG g_nReleaseAbandoned = 0;
+
+// The pages on the product's web site.
+const char DOWNLOAD_PAGE[] = "http://" HALVEX_WEB_DOMAIN "/halvex/download.shtml";
+
+const char HOSTS_REPAIRED[] = "成功修复" HALVEX_WEB_DOMAIN "域名劫持!";
+const char HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN "被域名劫持, 修复不成功!";
+
+// Findings go to the process-wide text and outcome; only the dialog can disable safe start.
+class CDialogRecord : public WorkflowRecord {
+public:
+    explicit CDialogRecord(CWnd *pDlg) : m_pDlg(pDlg) {}
+    void AppendProblem(ResultLine line) override { CRepairDlg::AppendProblem(ResultLineText(line)); }
+    void SetOutcome(int outcome) override { g_nOutcome = outcome; }
+    void DisableSafeStart() override
+    {
+        if (CWnd *pButton = m_pDlg ? m_pDlg->GetDlgItem(IDC_SAFESTART) : nullptr)
+            pButton->EnableWindow(FALSE);
+    }
+
+private:
+    CWnd *m_pDlg;
+};
 } // namespace
 
 BEGIN_MESSAGE_MAP(CRepairDlg, CDialog)
+    ON_BN_CLICKED(IDC_DOWNLOAD, OnDownload)
+    ON_BN_CLICKED(IDC_SAFESTART, OnSafeStart)
+    ON_MESSAGE(WM_RELEASE_DONE, OnReleaseDone)
     ON_WM_ERASEBKGND()
     ON_WM_PAINT()
     ON_WM_CTLCOLOR()
@@ -44,17 +80,20 @@ CRepairDlg::~CRepairDlg()
     DestroyPanel(m_pReinstallPanel);
     DestroyPanel(m_pReleasePanel);
     if (m_hReleaseThread) {
-        // The dialog closes at once: the worker is abandoned, not awaited and not killed (a
-        // killed thread can leave a lock held that the process exit then waits for).
-        ::InterlockedExchange(&g_nReleaseAbandoned, 1);
+        if (::WaitForSingleObject(m_hReleaseThread, 0) == WAIT_TIMEOUT) {
+            // Closing ends the program at once, without waiting for the worker. Killing only
+            // the worker could leave a lock (the heap's, the loader's) held that the normal
+            // process exit then waits for forever; ending the whole process runs no more code.
+            ::TerminateProcess(::GetCurrentProcess(), 0);
+        }
         ::CloseHandle(m_hReleaseThread);
         m_hReleaseThread = nullptr;
     }
 }
 
-BOOL CRepairDlg::IsReleaseAbandoned()
+void CRepairDlg::AppendProblem(LPCSTR lpszLine)
 {
-    return ::InterlockedCompareExchange(&g_nReleaseAbandoned, 0, 0) != 0;
+    g_strProblems += lpszLine;
 }
 
 void CRepairDlg::DoDataExchange(CDataExchange *pDX)
@@ -88,7 +127,133 @@ BOOL CRepairDlg::OnInitDialog()
     return TRUE;
 }
 
-void CRepairDlg::RunStartupChecks() {}
+void CRepairDlg::RunStartupChecks()
+{
+    CSystemProductChecks checks;
+    CDialogRecord record(this);
+    if (::RunStartupChecks(checks, record) != STARTUP_RELEASE) {
+        ShowOutcome();
+        return;
+    }
+
+    // The executable is held open: release it on the worker while the spinner turns.
+    CRect rcClient;
+    GetClientRect(&rcClient);
+    CRect rcPanel;
+    m_pReleasePanel->GetWindowRect(&rcPanel);
+    m_pReleasePanel->MoveWindow(rcClient.left, rcClient.top + PANEL_TOP, rcClient.Width(),
+                                rcPanel.Height());
+    m_pReleasePanel->ShowWindow(SW_SHOW);
+    m_btnSafeStart.ShowWindow(SW_HIDE);
+    m_btnDownload.ShowWindow(SW_HIDE);
+
+    ReleaseJob *pJob = new (std::nothrow) ReleaseJob{PRODUCT_EXE, this};
+    m_hReleaseThread = pJob ? ::CreateThread(nullptr, 0, ReleaseThreadProc, pJob, 0, nullptr) : nullptr;
+    if (!m_hReleaseThread) {
+        // No worker: nothing was released, present what is known.
+        delete pJob;
+        ::PostMessageA(m_hWnd, WM_RELEASE_DONE, 0, 0);
+    }
+}
+
+DWORD WINAPI CRepairDlg::ReleaseThreadProc(LPVOID pParam)
+{
+    ReleaseJob *pJob = static_cast<ReleaseJob *>(pParam);
+    if (!pJob || !pJob->pDlg)
+        return 0;
+    CDialogRecord record(nullptr);
+    RecordReleaseResult(ReleaseLockedFile(pJob->pszFileName), record);
+    ::PostMessageA(pJob->pDlg->m_hWnd, WM_RELEASE_DONE, 0, 0);
+    delete pJob;
+    return 1;
+}
+
+LRESULT CRepairDlg::OnReleaseDone(WPARAM, LPARAM)
+{
+    RecheckProductFiles();
+    ShowOutcome();
+    return 1;
+}
+
+void CRepairDlg::RecheckProductFiles()
+{
+    CSystemProductChecks checks;
+    CDialogRecord record(this);
+    ::RecheckProductFiles(checks, record);
+}
+
+void CRepairDlg::ShowOutcome()
+{
+    CRect rcClient;
+    GetClientRect(&rcClient);
+    CRect rcAdvice, rcProblem, rcReinstall;
+    m_pAdvicePanel->GetWindowRect(&rcAdvice);
+    m_pProblemPanel->GetWindowRect(&rcProblem);
+    m_pReinstallPanel->GetWindowRect(&rcReinstall);
+    const OutcomeLayout layout =
+        PlanOutcome(g_nOutcome, rcClient.left, rcClient.top, rcClient.Width(),
+                    PanelHeights{rcAdvice.Height(), rcProblem.Height(), rcReinstall.Height()});
+
+    m_pReleasePanel->ShowWindow(SW_HIDE);
+
+    const PanelPlacement &problem = layout.problem;
+    if (problem.show)
+        m_pProblemPanel->MoveWindow(problem.x, problem.y, problem.cx, problem.cy);
+    const PanelPlacement &advice = layout.advice;
+    if (advice.show)
+        m_pAdvicePanel->MoveWindow(advice.x, advice.y, advice.cx, advice.cy);
+    if (layout.setProblemText)
+        m_pProblemPanel->SetDlgItemText(IDC_PROBLEM_LIST, g_strProblems);
+    if (problem.show)
+        m_pProblemPanel->ShowWindow(SW_SHOW);
+    if (advice.show)
+        m_pAdvicePanel->ShowWindow(SW_SHOW);
+
+    const PanelPlacement &reinstall = layout.reinstall;
+    if (reinstall.show) {
+        m_pReinstallPanel->MoveWindow(reinstall.x, reinstall.y, reinstall.cx, reinstall.cy);
+        m_pReinstallPanel->ShowWindow(SW_SHOW);
+    }
+
+    if (layout.showButtons) {
+        m_btnDownload.ShowWindow(SW_SHOW);
+        m_btnSafeStart.ShowWindow(SW_SHOW);
+    }
+    if (layout.moveDownloadToSafeStart) {
+        m_btnSafeStart.ShowWindow(SW_HIDE);
+        CRect rcSafeStart;
+        m_btnSafeStart.GetWindowRect(&rcSafeStart);
+        ScreenToClient(&rcSafeStart);
+        m_btnDownload.SetWindowPos(nullptr, rcSafeStart.left, rcSafeStart.top, 0, 0, SWP_NOSIZE);
+    }
+}
+
+void CRepairDlg::OnDownload()
+{
+    switch (RepairHostsFile()) {
+    case 1:
+        AfxMessageBox(HOSTS_REPAIRED, MB_OK);
+        break;
+    case -1:
+        AfxMessageBox(HOSTS_NOT_REPAIRED, MB_OK);
+        break;
+    default:
+        break;
+    }
+    OpenUrl(DOWNLOAD_PAGE);
+}
+
+void CRepairDlg::OnSafeStart()
+{
+    CSystemProductChecks checks;
+    const char *pszFileName = ChooseSafeStartExe(checks);
+    if (!pszFileName)
+        return;
+    char szCopy[MAX_PATH] = {};
+    CopyToRandomName(pszFileName, szCopy, sizeof(szCopy));
+    RunProgram(szCopy);
+    DeleteAtReboot(szCopy);
+}
 
 BOOL CRepairDlg::OnEraseBkgnd(CDC *pDC)
 {

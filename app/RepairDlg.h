@@ -1,8 +1,25 @@
 // The main dialog: banner, result panels, the two command buttons.
 #pragma once
 
+#include "app/RepairWorkflow.h"
 #include "fw/Afx.h"
 #include "res/resource.h"
+
+// Posted by the release worker when the release has finished.
+#define WM_RELEASE_DONE (WM_USER + 108)
+
+// Shared by the user-interface thread and the release worker; the user-interface thread
+// reads them only when handling WM_RELEASE_DONE while a worker exists.
+extern CString g_strProblems;
+extern int g_nOutcome;
+
+class CRepairDlg;
+
+// Handed to the release worker, which frees it.
+struct ReleaseJob {
+    const char *pszFileName;   // not owned
+    CRepairDlg *pDlg;
+};
 
 class CAdvicePanel;
 class CProblemPanel;
@@ -16,9 +33,8 @@ public:
 
     enum { IDD = IDD_REPAIR_DIALOG };
 
-    // Set when the dialog went away while a release worker was still running; the worker
-    // then drops its result instead of handing it over.
-    static BOOL IsReleaseAbandoned();
+    // Adds one complete result line to the problem text.
+    static void AppendProblem(LPCSTR lpszLine);
 
 protected:
     void DoDataExchange(CDataExchange *pDX) override;
@@ -27,6 +43,13 @@ protected:
     // The start-up check sequence: decides which panels and buttons the user sees.
     void RunStartupChecks();
 
+    static DWORD WINAPI ReleaseThreadProc(LPVOID pParam);
+    void RecheckProductFiles();
+    void ShowOutcome();
+
+    afx_msg LRESULT OnReleaseDone(WPARAM wParam, LPARAM lParam);
+    afx_msg void OnDownload();
+    afx_msg void OnSafeStart();
     afx_msg BOOL OnEraseBkgnd(CDC *pDC);
     afx_msg void OnPaint();
     afx_msg HBRUSH OnCtlColor(CDC *pDC, CWnd *pWnd, UINT nCtlColor);
