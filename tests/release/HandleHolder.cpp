@@ -3,7 +3,8 @@
 // under test duplicates pipes too).
 //   HandleHolder.exe TOKEN REPORT FILLER FILLER_COUNT FILE...
 // Writes one line per FILE ("1" open, "0" closed), then the count of filler handles
-// still open.
+// still open. With TOKEN "-" it holds the files until it is killed (the demo's infected
+// machine).
 #include <windows.h>
 
 #include <cstdio>
@@ -39,10 +40,11 @@ int main(int argc, char **argv)
         return 2;
     std::string token = argv[1];
     const char *report = argv[2];
-    HANDLE ready = OpenNamedEvent(token, "Ready");
-    HANDLE check = OpenNamedEvent(token, "Check");
-    HANDLE done = OpenNamedEvent(token, "Done");
-    if (!ready || !check || !done)
+    const bool untilKilled = token == "-";
+    HANDLE ready = untilKilled ? nullptr : OpenNamedEvent(token, "Ready");
+    HANDLE check = untilKilled ? nullptr : OpenNamedEvent(token, "Check");
+    HANDLE done = untilKilled ? nullptr : OpenNamedEvent(token, "Done");
+    if (!untilKilled && (!ready || !check || !done))
         return 3;
 
     std::vector<HANDLE> held;
@@ -61,6 +63,8 @@ int main(int argc, char **argv)
             return 5;
         filler.push_back(h);
     }
+    if (untilKilled)
+        Sleep(INFINITE);
     SetEvent(ready);
     if (WaitForSingleObject(check, 600000) != WAIT_OBJECT_0)
         return 6;

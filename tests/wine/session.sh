@@ -3,6 +3,7 @@
 # tree's own Wine prefix and a persistent wineserver. Only what it started is stopped.
 #   tests/wine/session.sh start BUILD_DIR
 #   tests/wine/session.sh stop BUILD_DIR
+# With HALVEX_DISPLAY set, that display is used instead of a new Xvfb.
 set -u
 cmd=${1:?start or stop}
 build=$(cd "${2:?build dir}" && pwd)
@@ -13,7 +14,10 @@ WINESERVER=/usr/lib/wine/wineserver64
 
 case "$cmd" in
 start)
-  if ! { [ -f "$build/xvfb.pid" ] && kill -0 "$(cat "$build/xvfb.pid")" 2>/dev/null; }; then
+  if [ -n "${HALVEX_DISPLAY:-}" ]; then
+    # A display of the user's own: no Xvfb.
+    echo "$HALVEX_DISPLAY" >"$build/display"
+  elif ! { [ -f "$build/xvfb.pid" ] && kill -0 "$(cat "$build/xvfb.pid")" 2>/dev/null; }; then
     exec 3>"$build/display.tmp"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     echo $! >"$build/xvfb.pid"
