@@ -1,7 +1,8 @@
 #include "app/ProblemPanel.h"
 
+#include "app/ToolColors.h"
+
 namespace {
-const COLORREF BACKGROUND_COLOR = RGB(235, 248, 255);
 const COLORREF LIST_COLOR = RGB(255, 255, 255);
 const COLORREF FRAME_COLOR = RGB(209, 209, 209);
 } // namespace
@@ -16,24 +17,11 @@ CProblemPanel::CProblemPanel(CWnd *pParent) : CDialog(IDD, pParent) {}
 HBRUSH CProblemPanel::OnCtlColor(CDC *pDC, CWnd *pWnd, UINT nCtlColor)
 {
     HBRUSH hbr = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
-    if (!pWnd || pWnd->m_hWnd == m_hWnd)
-        return hbr;
-    // Brushes are kept until the process ends.
-    switch (pWnd->GetDlgCtrlID()) {
-    case IDC_PROBLEM_LIST: {
-        static HBRUSH s_hbrList = nullptr;
-        if (!s_hbrList)
-            s_hbrList = ::CreateSolidBrush(LIST_COLOR);
-        pDC->SetBkColor(LIST_COLOR);
-        return s_hbrList;
-    }
-    case IDC_PROBLEM_TITLE: {
-        static HBRUSH s_hbrBackground = nullptr;
-        if (!s_hbrBackground)
-            s_hbrBackground = ::CreateSolidBrush(BACKGROUND_COLOR);
-        pDC->SetBkColor(BACKGROUND_COLOR);
-        return s_hbrBackground;
-    }
+    switch (CtlColorId(this, pWnd)) {
+    case IDC_PROBLEM_LIST:
+        return SolidCtlColor(pDC, LIST_COLOR);
+    case IDC_PROBLEM_TITLE:
+        return SolidCtlColor(pDC, BACKGROUND_COLOR);
     default:
         return hbr;
     }

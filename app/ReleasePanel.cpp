@@ -1,8 +1,6 @@
 #include "app/ReleasePanel.h"
 
-namespace {
-const COLORREF BACKGROUND_COLOR = RGB(235, 248, 255);
-}
+#include "app/ToolColors.h"
 
 BEGIN_MESSAGE_MAP(CReleasePanel, CDialog)
     ON_WM_CTLCOLOR()
@@ -14,13 +12,8 @@ CReleasePanel::CReleasePanel(CWnd *pParent) : CDialog(IDD, pParent) {}
 HBRUSH CReleasePanel::OnCtlColor(CDC *pDC, CWnd *pWnd, UINT nCtlColor)
 {
     HBRUSH hbr = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
-    if (pWnd && pWnd->m_hWnd != m_hWnd && pWnd->GetDlgCtrlID() == IDC_RELEASE_TEXT) {
-        static HBRUSH s_hbrBackground = nullptr;   // kept until the process ends
-        if (!s_hbrBackground)
-            s_hbrBackground = ::CreateSolidBrush(BACKGROUND_COLOR);
-        pDC->SetBkColor(BACKGROUND_COLOR);
-        return s_hbrBackground;
-    }
+    if (CtlColorId(this, pWnd) == IDC_RELEASE_TEXT)
+        return SolidCtlColor(pDC, BACKGROUND_COLOR);
     return hbr;
 }
 

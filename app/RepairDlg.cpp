@@ -9,6 +9,7 @@
 #include "app/ReleasePanel.h"
 #include "app/ResultLines.h"
 #include "app/SystemProductChecks.h"
+#include "app/ToolColors.h"
 #include "repair/HostsFile.h"
 #include "repair/Launch.h"
 #include "repair/LockedFileRelease.h"
@@ -19,7 +20,6 @@ CString g_strProblems;
 int g_nOutcome = OUTCOME_CLEAN;
 
 namespace {
-const COLORREF BACKGROUND_COLOR = RGB(235, 248, 255);
 
 // The pages on the product's web site.
 const char DOWNLOAD_PAGE[] = "http://" HALVEX_WEB_DOMAIN "/halvex/download.shtml";
@@ -332,13 +332,8 @@ void CRepairDlg::OnPaint()
 HBRUSH CRepairDlg::OnCtlColor(CDC *pDC, CWnd *pWnd, UINT nCtlColor)
 {
     HBRUSH hbr = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
-    if (pWnd && pWnd->m_hWnd != m_hWnd && pWnd->GetDlgCtrlID() == IDC_HINT) {
-        static HBRUSH s_hbrBackground = nullptr;   // kept until the process ends
-        if (!s_hbrBackground)
-            s_hbrBackground = ::CreateSolidBrush(BACKGROUND_COLOR);
-        pDC->SetBkColor(BACKGROUND_COLOR);
-        return s_hbrBackground;
-    }
+    if (CtlColorId(this, pWnd) == IDC_HINT)
+        return SolidCtlColor(pDC, BACKGROUND_COLOR);
     return hbr;
 }
 
