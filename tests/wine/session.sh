@@ -34,8 +34,12 @@ start)
   fi
   "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
   /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
-  # No window manager here: Wine draws frames and captions itself.
-  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  if [ -z "${HALVEX_DISPLAY:-}" ]; then
+    # No window manager on Xvfb: Wine draws frames and captions itself, and does not wait
+    # for a window manager's answer (2 s) each time a window is hidden.
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  fi
   echo "wine session: WINEPREFIX=$WINEPREFIX DISPLAY=$DISPLAY"
   ;;
 stop)
