@@ -2,6 +2,7 @@
 // program stands in for the browser and the product and records how it was started.
 #include "repair/InstallDir.h"
 #include "repair/Launch.h"
+#include "tests/support/FileTree.h"
 
 #include <windows.h>
 
@@ -40,29 +41,6 @@ std::string ProbePath()
 bool SamePath(const std::string &a, const std::string &b)
 {
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
-
-void RemoveTree(const std::string &dir)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                // A probe that just ran may still be closing its image.
-                for (int i = 0; i < 50 && !DeleteFileA(path.c_str()); ++i)
-                    Sleep(100);
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(dir.c_str());
 }
 
 // A key with its values (no subkeys), put back as it was when the test ends.

@@ -3,6 +3,7 @@
 // real HalvexFix.exe is started, and what its window shows is read from outside.
 #include "tests/release/HolderProcess.h"
 #include "tests/scenario/ToolProcess.h"
+#include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/HostsFileBackup.h"
 #include "tests/support/RegistryBackup.h"
@@ -121,30 +122,6 @@ std::vector<std::string> WaitForLines(const std::string &path, size_t count, DWO
         lines = LinesOf(path);
     }
     return lines;
-}
-
-void RemoveTree(const std::string &dir)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                // A copy that was just started may still be closing its image.
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                for (int i = 0; i < 100 && !DeleteFileA(path.c_str()); ++i)
-                    Sleep(50);
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(dir.c_str());
 }
 
 bool KeyExists(HKEY root, const std::string &path)
