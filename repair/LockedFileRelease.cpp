@@ -83,26 +83,16 @@ void *ReadTable(NtQuerySystemInformationFn query, ULONG infoClass)
     }
 }
 
-// The extended table where the system has it: class 16 cuts process ids and handle
-// values to 16 bits, which can open the wrong process.
-void *ReadHandleTable(NtQuerySystemInformationFn query, int *infoClass)
-{
-    void *table = ReadTable(query, HANDLE_TABLE_EX_CLASS);
-    *infoClass = HANDLE_TABLE_EX_CLASS;
-    if (!table) {
-        table = ReadTable(query, HANDLE_TABLE_CLASS);
-        *infoClass = HANDLE_TABLE_CLASS;
-    }
-    return table;
-}
-
 HandleTable ViewTable(void *table, int infoClass)
 {
     return HandleTable(table, table ? HeapSize(GetProcessHeap(), 0, table) : 0, infoClass);
 }
 
 // Opens the null device, reads the handle table and learns the file type number from
-// this process's entry for it. On success the caller owns *table.
+// this process's entry for it. On success the caller owns *table. The extended table comes
+// first: class 16 cuts process ids and handle values to 16 bits, which can open the wrong
+// process. Class 16 serves where the extended table is missing or holds no entry of ours
+// (a layout this code does not read, say).
 UINT FindFileType(NtQuerySystemInformationFn query, void **table, int *infoClass)
 {
     *table = nullptr;
@@ -110,10 +100,18 @@ UINT FindFileType(NtQuerySystemInformationFn query, void **table, int *infoClass
     if (nul == INVALID_HANDLE_VALUE)
         return 0;
     UINT type = 0;
-    *table = ReadHandleTable(query, infoClass);
-    if (*table)
-        type = ViewTable(*table, *infoClass)
-                   .FindType(GetCurrentProcessId(), reinterpret_cast<ULONG_PTR>(nul));
+    for (int cls : {HANDLE_TABLE_EX_CLASS, HANDLE_TABLE_CLASS}) {
+        void *candidate = ReadTable(query, cls);
+        if (!candidate)
+            continue;
+        type = ViewTable(candidate, cls).FindType(GetCurrentProcessId(), reinterpret_cast<ULONG_PTR>(nul));
+        if (type) {
+            *table = candidate;
+            *infoClass = cls;
+            break;
+        }
+        HeapFree(GetProcessHeap(), 0, candidate);
+    }
     CloseHandle(nul);
     return type;
 }

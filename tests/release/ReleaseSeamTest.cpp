@@ -179,3 +179,31 @@ TEST_F(SeamTest, NoEntryForOwnNulHandleClosesNothing)
     ASSERT_TRUE(holder.Report(&open, &fillerOpen));
     EXPECT_EQ(std::vector<bool>{true}, open);
 }
+
+namespace {
+
+// An extended table in which this process cannot find itself, beside a sound class 16 table.
+LONG NTAPI ExtendedTableWithoutOwnEntries(ULONG infoClass, PVOID buffer, ULONG length, PULONG returned)
+{
+    if (infoClass == HANDLE_TABLE_EX_CLASS)
+        return TableWithoutOwnEntries(infoClass, buffer, length, returned);
+    return RealSystemQuery()(infoClass, buffer, length, returned);
+}
+
+} // namespace
+
+TEST_F(SeamTest, ExtendedTableWithoutOwnEntryFallsBackToClassTable)
+{
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start({m_dir.Create("Halvex.exe")}));
+    SetNativeQueriesForTesting(ExtendedTableWithoutOwnEntries, nullptr);
+
+    EXPECT_NE(0u, GetFileObjectType());
+    EXPECT_TRUE(ReleaseLockedFile("Halvex.exe"));
+    EXPECT_EQ(1, TestFileLock("Halvex.exe"));
+
+    std::vector<bool> open;
+    long fillerOpen;
+    ASSERT_TRUE(holder.Report(&open, &fillerOpen));
+    EXPECT_EQ(std::vector<bool>{false}, open);
+}
