@@ -58,7 +58,8 @@ END_MESSAGE_MAP()
 
 CRepairDlg::CRepairDlg(CWnd *pParent)
     : CDialog(IDD, pParent), m_hIcon(nullptr), m_pAdvicePanel(nullptr), m_pProblemPanel(nullptr),
-      m_pReinstallPanel(nullptr), m_pReleasePanel(nullptr), m_hReleaseThread(nullptr)
+      m_pReinstallPanel(nullptr), m_pReleasePanel(nullptr), m_hReleaseThread(nullptr),
+      m_bReleasing(FALSE)
 {
     LPCSTR lpszIcon = MAKEINTRESOURCEA(IDR_MAINFRAME);
     m_hIcon = ::LoadIconA(AfxFindResourceHandle(lpszIcon, MAKEINTRESOURCEA(14)), lpszIcon);
@@ -147,6 +148,7 @@ void CRepairDlg::RunStartupChecks()
     m_btnSafeStart.ShowWindow(SW_HIDE);
     m_btnDownload.ShowWindow(SW_HIDE);
 
+    m_bReleasing = TRUE;
     ReleaseJob *pJob = new (std::nothrow) ReleaseJob{PRODUCT_EXE, this};
     m_hReleaseThread = pJob ? ::CreateThread(nullptr, 0, ReleaseThreadProc, pJob, 0, nullptr) : nullptr;
     if (!m_hReleaseThread) {
@@ -162,7 +164,11 @@ DWORD WINAPI CRepairDlg::ReleaseThreadProc(LPVOID pParam)
     if (!pJob || !pJob->pDlg)
         return 0;
     CDialogRecord record(nullptr);
-    RecordReleaseResult(ReleaseLockedFile(pJob->pszFileName), record);
+    try {
+        RecordReleaseResult(ReleaseLockedFile(pJob->pszFileName), record);
+    } catch (...) {
+        // Out of memory for the line: the dialog still leaves the release state.
+    }
     ::PostMessageA(pJob->pDlg->m_hWnd, WM_RELEASE_DONE, 0, 0);
     delete pJob;
     return 1;
@@ -170,6 +176,10 @@ DWORD WINAPI CRepairDlg::ReleaseThreadProc(LPVOID pParam)
 
 LRESULT CRepairDlg::OnReleaseDone(WPARAM, LPARAM)
 {
+    // Only the release's own notice re-checks; the checks never run twice.
+    if (!m_bReleasing)
+        return 0;
+    m_bReleasing = FALSE;
     RecheckProductFiles();
     ShowOutcome();
     return 1;
@@ -228,8 +238,16 @@ void CRepairDlg::ShowOutcome()
     }
 }
 
+BOOL CRepairDlg::CanPress(const CButton &button)
+{
+    // Enter reaches the default button even while it is hidden during the release.
+    return button.IsWindowVisible() && button.IsWindowEnabled();
+}
+
 void CRepairDlg::OnDownload()
 {
+    if (!CanPress(m_btnDownload))
+        return;
     switch (RepairHostsFile()) {
     case 1:
         AfxMessageBox(HOSTS_REPAIRED, MB_OK);
@@ -245,6 +263,8 @@ void CRepairDlg::OnDownload()
 
 void CRepairDlg::OnSafeStart()
 {
+    if (!CanPress(m_btnSafeStart))
+        return;
     CSystemProductChecks checks;
     const char *pszFileName = ChooseSafeStartExe(checks);
     if (!pszFileName)

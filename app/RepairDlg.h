@@ -66,9 +66,12 @@ protected:
     CReinstallPanel *m_pReinstallPanel;
     CReleasePanel *m_pReleasePanel;
     HANDLE m_hReleaseThread;
+    BOOL m_bReleasing;   // between starting the release and its WM_RELEASE_DONE
 
     DECLARE_MESSAGE_MAP()
 
 private:
     template <class TPanel> static void DestroyPanel(TPanel *&pPanel);
+    // A command runs only from a button the user can see and press.
+    static BOOL CanPress(const CButton &button);
 };

@@ -445,6 +445,7 @@ TEST_F(HeldOpenTest, ReleaseThenRecheck)
          std::string(LINE_RELEASED) + LINE_MAIN_INFECTED, false},
     };
     StartFiller(SHORT_WALK_FILLER);
+    RegisterFakeBrowser();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Prepare({Location::ProductKey, Hijack::None, c.mainExe, c.exe});
@@ -461,10 +462,20 @@ TEST_F(HeldOpenTest, ReleaseThenRecheck)
         EXPECT_EQ(view.release.rc.right - view.release.rc.left, view.rcClient.right - view.rcClient.left);
         EXPECT_FALSE(view.download.bVisible);
         EXPECT_FALSE(view.safeStart.bVisible);
+        // The hidden buttons still get commands (Enter goes to the default button): they
+        // must do nothing while the release runs.
+        ASSERT_TRUE(tool.SendClick(IDC_DOWNLOAD));
+        ASSERT_TRUE(tool.SendClick(IDC_SAFESTART));
 
         ASSERT_TRUE(tool.WaitForOutcome(&view));
         ExpectPresented(view, Outcome::Problems, c.problems, c.safeStartEnabled);
         EXPECT_TRUE(tool.MessageBoxes().empty());
+        EXPECT_TRUE(LinesOf(m_browserLog).empty());
+        EXPECT_TRUE(LinesOf(m_productLog).empty());
+
+        // A second completion notice, from anywhere, re-checks nothing.
+        tool.Post(WM_USER + 108, 0, 0);
+        EXPECT_FALSE(tool.WaitFor([&](const ToolView &v) { return v.strProblems != c.problems; }, 500, &view));
 
         std::vector<bool> open;
         long fillerOpen = -1;
