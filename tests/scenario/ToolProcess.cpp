@@ -1,10 +1,10 @@
 #include "tests/scenario/ToolProcess.h"
 
 #include "res/resource.h"
+#include "tests/support/MessageBoxes.h"
 
 namespace {
 
-const int MSGBOX_TEXT_ID = 0xFFFF;
 const DWORD POLL_MS = 10;
 const UINT SEND_TIMEOUT_MS = 5000;
 
@@ -20,67 +20,6 @@ bool IsDialogClass(HWND hWnd)
 {
     char cls[16] = {};
     return GetClassNameA(hWnd, cls, sizeof(cls)) && lstrcmpA(cls, "#32770") == 0;
-}
-
-struct TopLevel {
-    DWORD pid;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectTopLevel(HWND hWnd, LPARAM lParam)
-{
-    TopLevel *top = reinterpret_cast<TopLevel *>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hWnd, &pid);
-    if (pid == top->pid && IsDialogClass(hWnd))
-        top->windows.push_back(hWnd);
-    return TRUE;
-}
-
-std::vector<HWND> DialogsOf(DWORD pid)
-{
-    TopLevel top = {pid, {}};
-    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&top));
-    return top.windows;
-}
-
-// The text of a window of another process, through a message the system carries across.
-std::string TextOf(HWND hWnd)
-{
-    if (!hWnd)
-        return std::string();
-    char buffer[4096] = {};
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(buffer), reinterpret_cast<LPARAM>(buffer),
-                             SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &copied))
-        return std::string();
-    return std::string(buffer, copied < sizeof(buffer) ? copied : sizeof(buffer) - 1);
-}
-
-struct StaticSearch {
-    std::string text;
-};
-
-BOOL CALLBACK FindStaticText(HWND hWnd, LPARAM lParam)
-{
-    char cls[16] = {};
-    GetClassNameA(hWnd, cls, sizeof(cls));
-    if (lstrcmpiA(cls, "Static") != 0)
-        return TRUE;
-    std::string text = TextOf(hWnd);
-    if (text.empty())
-        return TRUE;
-    reinterpret_cast<StaticSearch *>(lParam)->text = text;
-    return FALSE;
-}
-
-std::string MessageBoxText(HWND box)
-{
-    if (HWND text = GetDlgItem(box, MSGBOX_TEXT_ID))
-        return TextOf(text);
-    StaticSearch search;
-    EnumChildWindows(box, FindStaticText, reinterpret_cast<LPARAM>(&search));
-    return search.text;
 }
 
 ToolView::Part Describe(HWND hDlg, HWND hWnd)
@@ -116,21 +55,21 @@ void CToolProcess::FindDialog()
     if (m_hDlg && IsWindow(m_hDlg))
         return;
     m_hDlg = nullptr;
-    for (HWND hWnd : DialogsOf(m_pi.dwProcessId))
+    for (HWND hWnd : DialogWindowsOf(m_pi.dwProcessId))
         if (GetDlgItem(hWnd, IDC_DOWNLOAD))
             m_hDlg = hWnd;
 }
 
 void CToolProcess::AnswerMessageBoxes()
 {
-    for (HWND box : DialogsOf(m_pi.dwProcessId)) {
+    for (HWND box : DialogWindowsOf(m_pi.dwProcessId)) {
         if (GetDlgItem(box, IDC_DOWNLOAD) || !IsWindowVisible(box))
             continue;
         std::string text = MessageBoxText(box);
         if (m_pfnOnBox)
             m_pfnOnBox(text);
         m_boxes.push_back(text);
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+        AnswerMessageBox(box);
         // Gone before the next look, so no box is counted twice.
         for (int i = 0; i < 500 && IsWindow(box); ++i)
             Sleep(POLL_MS);
@@ -153,7 +92,7 @@ ToolView CToolProcess::Look()
             view.advice = Describe(m_hDlg, h);
         } else if (HWND list = GetDlgItem(h, IDC_PROBLEM_LIST)) {
             view.problem = Describe(m_hDlg, h);
-            view.strProblems = TextOf(list);
+            view.strProblems = WindowTextOf(list);
         } else if (GetDlgItem(h, IDC_REINSTALL_TEXT)) {
             view.reinstall = Describe(m_hDlg, h);
         } else if (GetDlgItem(h, IDC_RELEASE_TEXT)) {
