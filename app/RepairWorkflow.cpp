@@ -1,8 +1,5 @@
 #include "app/RepairWorkflow.h"
 
-const char PRODUCT_EXE[] = "Halvex.exe";
-const char PRODUCT_MAIN_EXE[] = "HalvexMain.exe";
-
 StartupNext RunStartupChecks(ProductChecks &checks, WorkflowRecord &record)
 {
     // The hijack goes first: it is repaired even when the product cannot be found.

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "repair/InstallDir.h"
+
 enum {
     OUTCOME_CLEAN = 0,     // no problem recorded
     OUTCOME_PROBLEMS = 1,  // at least one line was recorded
@@ -16,9 +18,6 @@ const int PANEL_TOP = 80;
 
 // Executables smaller than this count as damaged at start-up and at the re-check.
 const std::uint32_t MIN_SOUND_SIZE = 100000;
-
-extern const char PRODUCT_EXE[];      // "Halvex.exe"
-extern const char PRODUCT_MAIN_EXE[]; // "HalvexMain.exe"
 
 // The only lines the tool ever records.
 enum ResultLine {

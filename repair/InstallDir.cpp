@@ -1,5 +1,8 @@
 #include "repair/InstallDir.h"
 
+const char PRODUCT_EXE[] = "Halvex.exe";
+const char PRODUCT_MAIN_EXE[] = "HalvexMain.exe";
+
 namespace {
 
 std::string &InstallDir()

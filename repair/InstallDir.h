@@ -4,6 +4,10 @@
 
 #include <string>
 
+// The product's two executables, fixed names in the install directory.
+extern const char PRODUCT_EXE[];      // "Halvex.exe"
+extern const char PRODUCT_MAIN_EXE[]; // "HalvexMain.exe"
+
 const char *GetInstallDir();
 void SetInstallDir(const char *dir);
 

@@ -71,12 +71,12 @@ BOOL LocateProduct()
 
 BOOL CheckProductExe()
 {
-    return ProbeProductFile("Halvex.exe");
+    return ProbeProductFile(PRODUCT_EXE);
 }
 
 BOOL CheckProductMainExe()
 {
-    return ProbeProductFile("HalvexMain.exe");
+    return ProbeProductFile(PRODUCT_MAIN_EXE);
 }
 
 DWORD GetProductFileSize(const char *fileName)
