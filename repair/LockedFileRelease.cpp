@@ -2,6 +2,7 @@
 
 #include "repair/HandleTable.h"
 #include "repair/InstallDir.h"
+#include "repair/SystemLibrary.h"
 
 #include <cstring>
 #include <string>
@@ -13,25 +14,9 @@ const ULONG FILE_NAME_INFORMATION_CLASS = 9;
 const DWORD NAME_QUERY_TIMEOUT = 50;
 const size_t NAME_BUFFER_SIZE = 260;
 const SIZE_T QUERY_STACK_SIZE = 64 * 1024;
-const DWORD LOAD_FROM_SYSTEM32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
 
 NtQuerySystemInformationFn g_pfnSystemQueryOverride = nullptr;
 NtQueryInformationFileFn g_pfnFileQueryOverride = nullptr;
-
-// NTDLL from the system directory only, never from a search path.
-HMODULE LoadNtdll()
-{
-    HMODULE module = LoadLibraryExA("ntdll.dll", nullptr, LOAD_FROM_SYSTEM32);
-    if (module)
-        return module;
-    // Systems without the search flag refuse it: use the full path instead.
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length + sizeof("\\ntdll.dll") > MAX_PATH)
-        return nullptr;
-    lstrcatA(path, "\\ntdll.dll");
-    return LoadLibraryA(path);
-}
 
 struct NativeQueries
 {
@@ -42,7 +27,7 @@ struct NativeQueries
 
 bool LoadNativeQueries(NativeQueries *queries)
 {
-    queries->Module = LoadNtdll();
+    queries->Module = LoadSystemLibrary("ntdll.dll");
     if (!queries->Module)
         return false;
     queries->SystemQuery = g_pfnSystemQueryOverride;

@@ -1,6 +1,7 @@
 #include "repair/SignatureVerifier.h"
 
 #include "BuildConfig.h"
+#include "repair/SystemLibrary.h"
 
 #include <mbstring.h>
 #include <stdlib.h>
@@ -12,23 +13,6 @@ namespace {
 
 // Paths up to 519 characters; a longer one fails the conversion.
 const int MAX_WIDE_PATH = 520;
-
-// An elevated process must not pick up a planted copy from its own folder or the current
-// directory: system directory only.
-HMODULE LoadSystemLibrary(const char *name)
-{
-    HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module)
-        return module;
-    // Systems without the search flags: the full path does the same.
-    char path[MAX_PATH] = {};
-    UINT n = GetSystemDirectoryA(path, MAX_PATH);
-    if (n == 0 || n + 1 + strlen(name) >= MAX_PATH)
-        return nullptr;
-    strcat(path, "\\");
-    strcat(path, name);
-    return LoadLibraryA(path);
-}
 
 template <typename Fn> bool Lookup(HMODULE module, const char *name, Fn &pfn)
 {
