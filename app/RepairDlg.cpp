@@ -117,6 +117,7 @@ BOOL CRepairDlg::OnInitDialog()
     // The panels start hidden (their templates are not visible); the outcome shows them.
     m_pAdvicePanel = new CAdvicePanel;
     m_pAdvicePanel->Create(IDD_ADVICE_PANEL, this);
+    m_pAdvicePanel->m_lblForum.SetMarkupText(FORUM_SENTENCE);
     m_pProblemPanel = new CProblemPanel;
     m_pProblemPanel->Create(IDD_PROBLEM_PANEL, this);
     m_pReinstallPanel = new CReinstallPanel;
