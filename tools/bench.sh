@@ -6,7 +6,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build/x64}
 count=${1:-10000}
-cmake --build "$build" -j 2 --target release_bench >/dev/null || exit 1
+cmake --build "$build" -j 2 --target release_bench markup_bench >/dev/null || exit 1
 
 # Every file the helper holds is a wineserver descriptor: raise the limit if allowed.
 ulimit -n $((count * 2 + 4096)) 2>/dev/null || true
@@ -28,6 +28,9 @@ echo "== locked-file release, $count handles held by a helper process"
 abs=$(cd "$build" && pwd)
 (cd "$abs/bin" && "$abs/wine-exec.sh" release_bench.exe "$count" >"$out" 2>&1 </dev/null)
 status=$?
+cat "$out"
+echo "== markup label, a long markup"
+(cd "$abs/bin" && "$abs/wine-exec.sh" markup_bench.exe >"$out" 2>&1 </dev/null) || status=1
 cat "$out"
 rm -f "$out"
 exit $status
