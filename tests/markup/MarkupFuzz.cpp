@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -17,16 +18,19 @@ void Check(bool condition)
         std::abort();
 }
 
-// Whether pos is the start of a character of text, stepping from its beginning.
-bool IsBoundary(const CString &text, int pos)
+// Which positions of text start a character (and its end), stepping from its beginning.
+std::vector<bool> Boundaries(const CString &text)
 {
     const GbkCharStepper stepper;
     const char *begin = text;
     const char *end = begin + text.GetLength();
-    const char *p = begin;
-    while (p < begin + pos)
-        p = stepper.Next(p, end);
-    return p == begin + pos;
+    std::vector<bool> starts(static_cast<size_t>(text.GetLength()) + 1, false);
+    for (const char *p = begin;; p = stepper.Next(p, end)) {
+        starts[static_cast<size_t>(p - begin)] = true;
+        if (p == end)
+            break;
+    }
+    return starts;
 }
 
 } // namespace
@@ -53,13 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
 
     // Pieces are whole characters of their run's text, in order.
     for (const auto &run : content.m_runs) {
+        const std::vector<bool> starts = Boundaries(run->strText);
         int pos = 0;
         for (const LineFragment &f : run->fragments) {
             const int len = f.strText.GetLength();
             Check(pos + len <= run->strText.GetLength());
             Check(std::memcmp(static_cast<const char *>(run->strText) + pos, static_cast<const char *>(f.strText),
                               static_cast<size_t>(len)) == 0);
-            Check(IsBoundary(run->strText, pos) && IsBoundary(run->strText, pos + len));
+            Check(starts[static_cast<size_t>(pos)] && starts[static_cast<size_t>(pos + len)]);
             pos += len;
             if (pos < run->strText.GetLength() && run->strText.GetAt(pos) == '\n')
                 ++pos;   // the line feed a break swallowed
