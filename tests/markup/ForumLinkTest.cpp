@@ -5,7 +5,6 @@
 #include "tests/scenario/ToolProcess.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
-#include "tests/support/MessageBoxes.h"
 #include "tests/support/RegistryBackup.h"
 
 #include "BuildConfig.h"
@@ -15,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>

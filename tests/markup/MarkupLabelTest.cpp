@@ -276,8 +276,6 @@ TEST_F(LabelFixture, ClickOnTheLinkNotifiesOnceAndOpensTheForumPage)
     const LineFragment *link = PieceOf(LINK_TEXT);
     const LineFragment *before = PieceOf(BEFORE_LINK);
     ASSERT_TRUE(link && before);
-    CRect rcClient;
-    m_label->GetClientRect(&rcClient);
 
     // Plain text, before and after the link and below the line: nothing.
     const POINT plain[] = {Inside(before->rc), {link->rc.right + 5, (link->rc.top + link->rc.bottom) / 2},
