@@ -24,6 +24,9 @@ namespace {
 // The pages on the product's web site.
 const char DOWNLOAD_PAGE[] = "http://" HALVEX_WEB_DOMAIN "/halvex/download.shtml";
 
+// Painted onto the caption bar; the window's own title stays empty.
+const char PAINTED_TITLE[] = " Halvex修复工具 V1.0";
+
 const char HOSTS_REPAIRED[] = "成功修复" HALVEX_WEB_DOMAIN "域名劫持!";
 const char HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN "被域名劫持, 修复不成功!";
 
@@ -108,6 +111,13 @@ void CRepairDlg::DoDataExchange(CDataExchange *pDX)
 BOOL CRepairDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+
+    // The skin: caption title, button faces, separator line.
+    m_caption.SetCaption(PAINTED_TITLE);
+    m_caption.Subclass(m_hWnd);
+    m_btnSafeStart.SetBitmaps(IDB_BUTTON_NORMAL, IDB_BUTTON_HOVER, IDB_BUTTON_PRESSED, IDB_BUTTON_DISABLED);
+    m_btnDownload.SetBitmaps(IDB_BUTTON_NORMAL, IDB_BUTTON_HOVER, IDB_BUTTON_PRESSED, IDB_BUTTON_DISABLED);
+    m_stcSeparator.SetBitmap(IDB_SEPARATOR, TRUE);
 
     LPCSTR lpszIcon = MAKEINTRESOURCEA(IDR_MAINFRAME);
     HINSTANCE hInst = AfxFindResourceHandle(lpszIcon, MAKEINTRESOURCEA(14));
@@ -361,6 +371,8 @@ HBRUSH CRepairDlg::OnCtlColor(CDC *pDC, CWnd *pWnd, UINT nCtlColor)
 void CRepairDlg::OnDestroy()
 {
     CDialog::OnDestroy();
+    // The window gets its own procedure back while it still exists.
+    m_caption.Unsubclass();
 }
 
 void CRepairDlg::OnSysCommand(UINT nID, LPARAM lParam)

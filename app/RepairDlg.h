@@ -3,7 +3,10 @@
 
 #include "app/RepairWorkflow.h"
 #include "fw/Afx.h"
+#include "markup/CSeparatorStatic.h"
 #include "res/resource.h"
+#include "skin/CSkinButton.h"
+#include "skin/CSkinCaption.h"
 
 // Posted by the release worker when the release has finished.
 #define WM_RELEASE_DONE (WM_USER + 108)
@@ -57,14 +60,15 @@ protected:
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg HCURSOR OnQueryDragIcon();
 
-    CStatic m_stcSeparator;
-    CButton m_btnDownload;
-    CButton m_btnSafeStart;
+    CSeparatorStatic m_stcSeparator;
+    CSkinButton m_btnDownload;
+    CSkinButton m_btnSafeStart;
     HICON m_hIcon;
     CAdvicePanel *m_pAdvicePanel;
     CProblemPanel *m_pProblemPanel;
     CReinstallPanel *m_pReinstallPanel;
     CReleasePanel *m_pReleasePanel;
+    CSkinCaption m_caption;   // paints the title; goes first of the members
     HANDLE m_hReleaseThread;
     BOOL m_bReleasing;   // between starting the release and its WM_RELEASE_DONE
 
