@@ -1,0 +1,180 @@
+// The real HalvexFix.exe in its outcomes, read from the screen: the painted title, the
+// button faces (the moved download button keeps its own, a disabled safe-start button shows
+// image 139) and the separator line.
+#include "res/resource.h"
+#include "tests/release/HolderProcess.h"
+#include "tests/scenario/ToolProcess.h"
+#include "tests/skin/SkinTestSupport.h"
+#include "tests/support/FileTree.h"
+#include "tests/support/FixturePaths.h"
+#include "tests/support/RegistryBackup.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char ORVANE_KEY[] = "Software\\Orvane";
+const char PRODUCT_KEY[] = "Software\\Orvane\\Halvex";
+const char HIJACK_KEY[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\Halvex.exe";
+// Without a window manager Wine waits for one each time a window hides: the tool is left
+// unmanaged.
+const char APP_DEFAULTS_KEY[] = "Software\\Wine\\AppDefaults";
+const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Driver";
+
+const COLORREF BLACK = RGB(0, 0, 0);
+const COLORREF LIGHT_GREY = RGB(192, 192, 192);
+
+bool SetString(HKEY root, const char *path, const char *name, const std::string &value)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+                                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+struct SkinnedToolTest : ::testing::Test {
+    CRegistryBackup m_orvane{HKEY_LOCAL_MACHINE, ORVANE_KEY};
+    CRegistryBackup m_hijack{HKEY_LOCAL_MACHINE, HIJACK_KEY};
+    CRegistryBackup m_appDefaults{HKEY_CURRENT_USER, APP_DEFAULTS_KEY};
+    std::string m_install;
+
+    void SetUp() override
+    {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, ORVANE_KEY);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, HIJACK_KEY);
+        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, X11_TOOL_KEY, "Managed", "N"));
+        const POINT away = FarCorner();
+        ASSERT_TRUE(MovePointer(away.x, away.y)) << "xdotool could not move the pointer";
+    }
+    void TearDown() override
+    {
+        if (!m_install.empty())
+            RemoveTree(m_install);
+    }
+    // The product installed from two fixture programs.
+    void Install(const char *mainExe, const char *exe)
+    {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        m_install = std::string(temp) + "hx skin " + std::to_string(GetCurrentProcessId());
+        RemoveTree(m_install);
+        ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
+        ASSERT_TRUE(CopyFileA(SigningFixturePath(mainExe).c_str(), (m_install + "\\HalvexMain.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(SigningFixturePath(exe).c_str(), (m_install + "\\Halvex.exe").c_str(), FALSE));
+        ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "Install", m_install));
+    }
+};
+
+// The button shows image nFace by the three-slice stretch, with its caption in the middle
+// in crText; nothing else differs.
+void ExpectFace(HWND hButton, UINT nFace, COLORREF crText, const char *what)
+{
+    SCOPED_TRACE(what);
+    const Picture shot = CaptureSettled(hButton);
+    ASSERT_GT(shot.cx, 0);
+    const PictureDiff d = Compare(shot, ExpectedFace(nFace, shot.cx, shot.cy));
+    ASSERT_GT(d.nDiffering, 0) << "no caption";
+    EXPECT_LT(d.nDiffering, shot.cx * shot.cy / 4) << "not image " << nFace << ": see "
+                                                 << shot.Save(std::string("skin-tool-") + what + ".ppm");
+    // Every pixel outside the caption's box is the image's.
+    EXPECT_GT(d.rcBounds.left, 4);
+    EXPECT_LT(d.rcBounds.right, shot.cx - 4);
+    EXPECT_GT(d.rcBounds.top, 3);
+    EXPECT_LT(d.rcBounds.bottom, shot.cy - 3);
+    EXPECT_GT(CountColor(shot, crText), 0);
+    if (crText != BLACK) {
+        EXPECT_EQ(CountColor(shot, BLACK), 0);
+    }
+}
+
+// The separator: a line one pixel high with bitmap 133's colours, not a grey band.
+void ExpectSeparatorLine(HWND hDlg)
+{
+    HWND hSeparator = GetDlgItem(hDlg, IDC_SEPARATOR);
+    ASSERT_TRUE(hSeparator);
+    RECT rc = {};
+    GetWindowRect(hSeparator, &rc);
+    EXPECT_EQ(rc.bottom - rc.top, 1);
+    const Picture line = CaptureSettled(hSeparator);
+    ASSERT_EQ(line.cy, 1);
+    const Picture image = ExpectedFace(IDB_SEPARATOR, 340, 1);
+    ASSERT_EQ(image.cx, 340) << "bitmap 133 not in the resources";
+    int foreign = 0;
+    for (int x = 0; x < line.cx; ++x) {
+        bool found = false;
+        for (int c = 0; c < 340 && !found; ++c)
+            found = image.At(c, 0) == line.At(x, 0);
+        foreign += !found;
+    }
+    EXPECT_EQ(foreign, 0) << "pixels not from bitmap 133";
+}
+
+// Caption-text pixels in the band where the painted title starts, after the small icon.
+void ExpectPaintedTitle(HWND hDlg)
+{
+    const Picture window = CaptureSettled(hDlg, false);
+    const int left = GetSystemMetrics(SM_CXFRAME) + 1 + GetSystemMetrics(SM_CXSMICON) + 5;
+    const int top = GetSystemMetrics(SM_CYDLGFRAME);
+    int text = 0, beforeTitle = 0;
+    for (int y = top; y < top + GetSystemMetrics(SM_CYCAPTION) && y < window.cy; ++y) {
+        for (int x = left; x < left + 120 && x < window.cx; ++x)
+            text += window.At(x, y) == GetSysColor(COLOR_CAPTIONTEXT);
+        // Between the icon and the title: the caption's own colour only.
+        for (int x = GetSystemMetrics(SM_CXFRAME) + GetSystemMetrics(SM_CXSMICON) + 2; x < left; ++x)
+            beforeTitle += window.At(x, y) == GetSysColor(COLOR_CAPTIONTEXT);
+    }
+    EXPECT_GT(text, 40) << "no title painted after the icon";
+    EXPECT_EQ(beforeTitle, 0);
+}
+
+TEST_F(SkinnedToolTest, ReinstallMovesTheDownloadButtonWithItsFaceAndSize)
+{
+    // No install location at all: the product must be downloaded again.
+    CToolProcess tool;
+    ASSERT_TRUE(tool.Start());
+    ToolView view;
+    ASSERT_TRUE(tool.WaitForOutcome(&view));
+    ASSERT_TRUE(view.reinstall.bVisible);
+    ASSERT_FALSE(view.safeStart.bVisible);
+    ASSERT_TRUE(view.download.bVisible);
+    EXPECT_TRUE(EqualRect(&view.download.rc, &view.safeStart.rc));
+
+    HWND hDlg = tool.Dialog();
+    SetForegroundWindow(hDlg);
+    ExpectFace(GetDlgItem(hDlg, IDC_DOWNLOAD), IDB_BUTTON_NORMAL, BLACK, "moved download button");
+    ExpectSeparatorLine(hDlg);
+    ExpectPaintedTitle(hDlg);
+}
+
+TEST_F(SkinnedToolTest, SafeStartDisabledAfterADamagedRecheckShowsTheDisabledFace)
+{
+    // Halvex.exe held open, HalvexMain.exe unsigned and Halvex.exe too small: after the
+    // release the re-check finds the product damaged and disables safe start.
+    Install("unsigned.exe", "maker-99999.exe");
+    if (HasFatalFailure())
+        return;
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start({m_install + "\\Halvex.exe"}));
+    CToolProcess tool;
+    ASSERT_TRUE(tool.Start());
+    ToolView view;
+    ASSERT_TRUE(tool.WaitForOutcome(&view));
+    ASSERT_TRUE(view.problem.bVisible);
+    ASSERT_TRUE(view.safeStart.bVisible);
+    ASSERT_FALSE(view.safeStart.bEnabled);
+
+    HWND hDlg = tool.Dialog();
+    SetForegroundWindow(hDlg);
+    ExpectFace(GetDlgItem(hDlg, IDC_SAFESTART), IDB_BUTTON_DISABLED, LIGHT_GREY, "disabled safe-start button");
+    ExpectFace(GetDlgItem(hDlg, IDC_DOWNLOAD), IDB_BUTTON_NORMAL, BLACK, "download button");
+    tool.Stop();
+}
+
+} // namespace
