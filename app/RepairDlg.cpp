@@ -8,6 +8,7 @@
 #include "app/ReinstallPanel.h"
 #include "app/ReleasePanel.h"
 #include "app/ResultLines.h"
+#include "app/RunningWindow.h"
 #include "app/SystemProductChecks.h"
 #include "app/ToolColors.h"
 #include "repair/HostsFile.h"
@@ -135,6 +136,7 @@ BOOL CRepairDlg::OnInitDialog()
     m_pReleasePanel = new CReleasePanel;
     m_pReleasePanel->Create(IDD_RELEASE_PANEL, this);
 
+    TagMainWindow(m_hWnd);
     RunStartupChecks();
     return TRUE;
 }

@@ -105,28 +105,62 @@ HostsReplaceFn SetHostsReplaceFn(HostsReplaceFn pfnReplace)
     return previous;
 }
 
-int RepairHostsFile()
+namespace {
+
+// Reads the file and finds the lines to remove; false when there is nothing to do.
+bool ReadRedirects(std::string &path, HostsFilterResult &filtered, HostsRedirects *found)
 {
-    const std::string path = HostsPath();
+    path = HostsPath();
     std::string data;
     if (path.empty() || !ReadWholeFile(path, data))
-        return 0;
+        return false;
+    if (found)
+        found->bReadable = true;
+    filtered = FilterHostsText(data.data(), data.size(), HALVEX_WEB_DOMAIN, found ? &found->lines : nullptr);
+    return filtered.nRemoved != 0;
+}
 
-    const HostsFilterResult filtered = FilterHostsText(data.data(), data.size(), HALVEX_WEB_DOMAIN);
-    if (filtered.nRemoved == 0)
-        return 0;
-
+// Whether a rewrite may go ahead, and the attributes to give the new file.
+bool CanRewrite(const std::string &path, DWORD *attributes)
+{
     // A read-only hosts file is refused as an open for writing would be; checked here
     // because a swap of files would otherwise replace it regardless.
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY))
-        return -1;
+    *attributes = GetFileAttributesA(path.c_str());
+    if (*attributes == INVALID_FILE_ATTRIBUTES || (*attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
     // In use by another process: the rewrite would not be the only writer.
     HANDLE probe = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (probe == INVALID_HANDLE_VALUE)
-        return -1;
+        return false;
     CloseHandle(probe);
+    return true;
+}
 
+} // namespace
+
+int RepairHostsFile(HostsRedirects *found)
+{
+    if (found)
+        *found = HostsRedirects();
+    std::string path;
+    HostsFilterResult filtered;
+    if (!ReadRedirects(path, filtered, found))
+        return 0;
+    DWORD attributes;
+    if (!CanRewrite(path, &attributes))
+        return -1;
     return ReplaceWithText(path, filtered.strKept, attributes) ? 1 : -1;
+}
+
+int FindHostsRedirects(HostsRedirects *found)
+{
+    if (found)
+        *found = HostsRedirects();
+    std::string path;
+    HostsFilterResult filtered;
+    if (!ReadRedirects(path, filtered, found))
+        return 0;
+    DWORD attributes;
+    return CanRewrite(path, &attributes) ? 1 : -1;
 }

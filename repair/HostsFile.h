@@ -3,11 +3,25 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
+// What the hosts file holds for the product's web domain.
+struct HostsRedirects {
+    bool bReadable = false;
+    std::vector<std::string> lines;   // the lines a repair removes, without line ends
+};
+
 // 0: no line redirects the domain, or the hosts file cannot be read;
 // 1: lines were removed and the file was rewritten;
 // -1: lines redirect the domain but the file cannot be rewritten (read-only, in use, or a
 //     failed write); the file is left exactly as it was.
-int RepairHostsFile();
+// found, when given, receives what the file held before the repair.
+int RepairHostsFile(HostsRedirects *found = nullptr);
+
+// What RepairHostsFile would return, found without writing anything: 1 when it would
+// rewrite the file, -1 when the file would refuse the rewrite, 0 when there is nothing to do.
+int FindHostsRedirects(HostsRedirects *found);
 
 // The routine that writes the rewritten text; tests put in one that fails halfway.
 typedef BOOL(WINAPI *HostsWriteFn)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);

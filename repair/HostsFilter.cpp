@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-HostsFilterResult FilterHostsText(const char *data, size_t size, const char *domain)
+HostsFilterResult FilterHostsText(const char *data, size_t size, const char *domain,
+                                  std::vector<std::string> *removed)
 {
     HostsFilterResult result;
     if (!data)
@@ -27,6 +28,8 @@ HostsFilterResult FilterHostsText(const char *data, size_t size, const char *dom
         const char *found = std::search(lineStart, lineEnd, pattern, pattern + patternSize);
         if (found != lineEnd && found != lineStart) {
             ++result.nRemoved;
+            if (removed)
+                removed->emplace_back(lineStart, lineSize);
             continue;
         }
         result.strKept.append(lineStart, lineSize);

@@ -4,6 +4,7 @@
 
 #include <stddef.h>
 #include <string>
+#include <vector>
 
 struct HostsFilterResult {
     std::string strKept;  // every kept line followed by CR LF, in file order
@@ -15,4 +16,6 @@ struct HostsFilterResult {
 // which the first occurrence of the domain starts after the line's first byte. A line is
 // never edited. Every byte, NUL and Ctrl-Z included, is line content: stopping at a Ctrl-Z as
 // a text-mode read does would drop the rest of the file when it is written back.
-HostsFilterResult FilterHostsText(const char *data, size_t size, const char *domain);
+// removed, when given, receives the dropped lines (without their line ends), in file order.
+HostsFilterResult FilterHostsText(const char *data, size_t size, const char *domain,
+                                  std::vector<std::string> *removed = nullptr);

@@ -7,15 +7,46 @@ namespace {
 const char HIJACK_KEY[] =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\Halvex.exe";
 
+// Any key of this name redirects the start; what it holds does not matter.
+bool OpenHijackKey(REGSAM access, HKEY *key)
+{
+    *key = nullptr;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, HIJACK_KEY, 0, access, key) == ERROR_SUCCESS;
+}
+
 } // namespace
 
 int RemoveImageHijack()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HIJACK_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    HKEY key;
+    if (!OpenHijackKey(KEY_READ, &key))
         return 0;
-    // Any key of this name redirects the start; what it holds does not matter.
     LONG status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, HIJACK_KEY);
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? 1 : 2;
+}
+
+int FindImageHijack(ImageHijackState *state)
+{
+    ImageHijackState found;
+    HKEY key;
+    if (!OpenHijackKey(KEY_READ, &key)) {
+        if (state)
+            *state = found;
+        return 0;
+    }
+    found.bPresent = true;
+    DWORD subkeys = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        found.bHasSubkeys = subkeys != 0;
+    RegCloseKey(key);
+    // The delete removes only a key without subkeys, and needs the right to delete it.
+    HKEY deletable;
+    const bool canDelete = OpenHijackKey(DELETE, &deletable);
+    if (canDelete)
+        RegCloseKey(deletable);
+    if (state)
+        *state = found;
+    return (canDelete && !found.bHasSubkeys) ? 1 : 2;
 }

@@ -320,15 +320,37 @@ private:
 struct PendingBatch
 {
     HANDLE Process;
+    DWORD ProcessId;
     LONG Count;
     HANDLE Sources[QUERY_BATCH];
     HANDLE Copies[QUERY_BATCH];
     char Names[QUERY_BATCH * NAME_BUFFER_SIZE];
 };
 
+// What the walk does with the handles that match, and where it notes their owners.
+struct WalkAction
+{
+    bool Close;
+    std::vector<DWORD> *Owners;
+};
+
+// The list is only informative: without memory for it the walk goes on.
+void NoteOwner(std::vector<DWORD> *owners, DWORD processId) noexcept
+{
+    if (!owners)
+        return;
+    for (DWORD known : *owners)
+        if (known == processId)
+            return;
+    try {
+        owners->push_back(processId);
+    } catch (...) {
+    }
+}
+
 // Names the batch's handles and closes, inside their owner, those that match.
 void ResolveBatch(PendingBatch *batch, NameQuerier *querier, const char *fragment, const bool *leadBytes,
-                  ReleaseStats *counts)
+                  const WalkAction &action, ReleaseStats *counts)
 {
     if (batch->Count == 0)
         return;
@@ -338,8 +360,10 @@ void ResolveBatch(PendingBatch *batch, NameQuerier *querier, const char *fragmen
     for (LONG i = 0; i < batch->Count; ++i) {
         const char *name = batch->Names + NAME_BUFFER_SIZE * i;
         if (name[0] && ContainsNoCase(name, fragment, leadBytes)) {
+            NoteOwner(action.Owners, batch->ProcessId);
             HANDLE last;
-            if (DuplicateHandle(batch->Process, batch->Sources[i], self, &last, 0, FALSE, DUPLICATE_CLOSE_SOURCE)) {
+            if (action.Close &&
+                DuplicateHandle(batch->Process, batch->Sources[i], self, &last, 0, FALSE, DUPLICATE_CLOSE_SOURCE)) {
                 CloseHandle(last);
                 ++counts->Closed;
             }
@@ -348,6 +372,8 @@ void ResolveBatch(PendingBatch *batch, NameQuerier *querier, const char *fragmen
     }
     batch->Count = 0;
 }
+
+bool WalkFileHandles(const char *nameFragment, const WalkAction &action, ReleaseStats *stats);
 
 } // namespace
 
@@ -415,7 +441,19 @@ bool ReleaseLockedFile(const char *nameFragment)
     return ReleaseLockedFile(nameFragment, nullptr);
 }
 
-bool ReleaseLockedFile(const char *nameFragment, ReleaseStats *stats)
+bool ReleaseLockedFile(const char *nameFragment, ReleaseStats *stats, std::vector<DWORD> *owners)
+{
+    return WalkFileHandles(nameFragment, WalkAction{true, owners}, stats);
+}
+
+bool FindLockedFileHolders(const char *nameFragment, std::vector<DWORD> *owners)
+{
+    return WalkFileHandles(nameFragment, WalkAction{false, owners}, nullptr);
+}
+
+namespace {
+
+bool WalkFileHandles(const char *nameFragment, const WalkAction &action, ReleaseStats *stats)
 {
     ReleaseStats counts = {};
     if (stats)
@@ -463,10 +501,11 @@ bool ReleaseLockedFile(const char *nameFragment, ReleaseStats *stats)
                 continue;
             ++counts.FileHandles;
             if (!haveProcess || entry.ProcessId != processId) {
-                ResolveBatch(batch, &querier, nameFragment, leadBytes, &counts);
+                ResolveBatch(batch, &querier, nameFragment, leadBytes, action, &counts);
                 if (batch->Process)
                     CloseHandle(batch->Process);
                 batch->Process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, static_cast<DWORD>(entry.ProcessId));
+                batch->ProcessId = static_cast<DWORD>(entry.ProcessId);
                 processId = entry.ProcessId;
                 haveProcess = true;
             }
@@ -479,9 +518,9 @@ bool ReleaseLockedFile(const char *nameFragment, ReleaseStats *stats)
             batch->Sources[batch->Count] = source;
             batch->Copies[batch->Count] = copy;
             if (++batch->Count == QUERY_BATCH)
-                ResolveBatch(batch, &querier, nameFragment, leadBytes, &counts);
+                ResolveBatch(batch, &querier, nameFragment, leadBytes, action, &counts);
         }
-        ResolveBatch(batch, &querier, nameFragment, leadBytes, &counts);
+        ResolveBatch(batch, &querier, nameFragment, leadBytes, action, &counts);
     }
     if (batch->Process)
         CloseHandle(batch->Process);
@@ -492,6 +531,8 @@ bool ReleaseLockedFile(const char *nameFragment, ReleaseStats *stats)
         *stats = counts;
     return true;
 }
+
+} // namespace
 
 void SetNativeQueriesForTesting(NtQuerySystemInformationFn systemQuery, NtQueryInformationFileFn fileQuery)
 {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 // 0: held open by another process; 1: free; 2: null name or cannot be opened at all.
 // fileName is a file in the install directory.
 int TestFileLock(const char *fileName);
@@ -18,7 +20,13 @@ struct ReleaseStats
     unsigned Closed;      // matched and closed in their owning process
     unsigned Abandoned;   // name queries given up after 50 ms
 };
-bool ReleaseLockedFile(const char *nameFragment, ReleaseStats *stats);
+// owners, when given, receives the ids of the processes that held a matching handle.
+bool ReleaseLockedFile(const char *nameFragment, ReleaseStats *stats,
+                       std::vector<DWORD> *owners = nullptr);
+
+// The same walk and the same matching, closing nothing: owners receives the ids of the
+// processes whose handles a release would close. True when the table was walked.
+bool FindLockedFileHolders(const char *nameFragment, std::vector<DWORD> *owners);
 
 // The handle table of the given class (16 or 64) in a process-heap block, or null.
 // The caller frees it with HeapFree(GetProcessHeap(), 0, block); HeapSize gives its size.

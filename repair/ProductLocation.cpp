@@ -25,9 +25,20 @@ BOOL ProbeProductFile(const char *fileName)
     return IsSignedByMaker(path.c_str());
 }
 
+class CMessageBoxNotice : public InstallPathNotice {
+public:
+    void MissingInstallPath(const char *text) override { AfxMessageBox(text, MB_OK); }
+};
+
 } // namespace
 
 BOOL ReadInstallValue(HKEY key)
+{
+    CMessageBoxNotice notice;
+    return ReadInstallValue(key, notice);
+}
+
+BOOL ReadInstallValue(HKEY key, InstallPathNotice &notice)
 {
     if (!key)
         return FALSE;
@@ -41,7 +52,7 @@ BOOL ReadInstallValue(HKEY key)
         !memchr(value, 0, INSTALL_VALUE_SIZE))
         status = ERROR_MORE_DATA;
     if (status != ERROR_SUCCESS) {
-        AfxMessageBox("注册表不存在安装路径,请重新安装Halvex!", MB_OK);
+        notice.MissingInstallPath("注册表不存在安装路径,请重新安装Halvex!");
         return FALSE;
     }
     SetInstallDir(value);
@@ -50,22 +61,35 @@ BOOL ReadInstallValue(HKEY key)
 
 BOOL LocateProduct()
 {
+    CMessageBoxNotice notice;
+    return LocateProduct(notice, nullptr);
+}
+
+BOOL LocateProduct(InstallPathNotice &notice, const char **foundKey)
+{
+    if (foundKey)
+        *foundKey = nullptr;
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        BOOL found = ReadInstallValue(key);
+        BOOL found = ReadInstallValue(key, notice);
         RegCloseKey(key);
-        if (found)
+        if (found) {
+            if (foundKey)
+                *foundKey = PRODUCT_KEY;
             return TRUE;
+        }
     }
     key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MESSENGER_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
         key = nullptr;
-    BOOL found = ReadInstallValue(key);
+    BOOL found = ReadInstallValue(key, notice);
     if (key)
         RegCloseKey(key);
     if (!found)
         return FALSE;
     SetInstallDir((std::string(GetInstallDir()) + "\\Halvex").c_str());
+    if (foundKey)
+        *foundKey = MESSENGER_KEY;
     return TRUE;
 }
 

@@ -1,0 +1,145 @@
+#include "app/RunReport.h"
+
+const char *FindingCodeName(FindingCode code)
+{
+    switch (code) {
+    case FINDING_IMAGE_HIJACK:
+        return "image_hijack";
+    case FINDING_HELD_OPEN:
+        return "held_open";
+    case FINDING_MAIN_EXE_DAMAGED:
+        return "main_exe_damaged";
+    case FINDING_EXE_INFECTED:
+        return "exe_infected";
+    case FINDING_MAIN_EXE_INFECTED:
+        return "main_exe_infected";
+    case FINDING_INSTALL_PATH_UNREADABLE:
+        return "install_path_unreadable";
+    case FINDING_PRODUCT_NOT_FOUND:
+        return "product_not_found";
+    case FINDING_PRODUCT_DAMAGED:
+        return "product_damaged";
+    case FINDING_HOSTS_REDIRECT:
+        return "hosts_redirect";
+    case FINDING_RUN_LOCK_FOREIGN:
+        return "run_lock_foreign";
+    }
+    return "unknown";
+}
+
+const char *FindingStatusName(FindingStatus status)
+{
+    switch (status) {
+    case STATUS_REPAIRED:
+        return "repaired";
+    case STATUS_NOT_REPAIRED:
+        return "not_repaired";
+    case STATUS_WOULD_REPAIR:
+        return "would_repair";
+    case STATUS_CANNOT_REPAIR:
+        return "cannot_repair";
+    case STATUS_NOTICE:
+        return "notice";
+    }
+    return "unknown";
+}
+
+void RunReport::Add(FindingCode code, FindingStatus status, const std::string &line)
+{
+    findings.push_back(Finding{code, status, line});
+}
+
+Finding *RunReport::Find(FindingCode code)
+{
+    for (Finding &f : findings)
+        if (f.nCode == code)
+            return &f;
+    return nullptr;
+}
+
+int DecideExitCode(const RunReport &report)
+{
+    if (report.bAnotherRunActive)
+        return EXIT_ALREADY_RUNNING;
+    if (report.nOutcome == OUTCOME_REINSTALL)
+        return EXIT_REINSTALL;
+    bool remain = false;
+    bool repaired = false;
+    for (const Finding &f : report.findings) {
+        switch (f.nStatus) {
+        case STATUS_NOT_REPAIRED:
+        case STATUS_CANNOT_REPAIR:
+            remain = true;
+            break;
+        case STATUS_REPAIRED:
+        case STATUS_WOULD_REPAIR:
+            repaired = true;
+            break;
+        case STATUS_NOTICE:
+            break;
+        }
+    }
+    if (remain)
+        return EXIT_PROBLEMS_REMAIN;
+    return repaired ? EXIT_ALL_REPAIRED : EXIT_NOTHING_FOUND;
+}
+
+void SettleHeldOpen(RunReport &report, bool freed)
+{
+    if (freed)
+        return;
+    const FindingStatus status = report.nMode == MODE_SCAN ? STATUS_CANNOT_REPAIR : STATUS_NOT_REPAIRED;
+    if (Finding *held = report.Find(FINDING_HELD_OPEN))
+        held->nStatus = status;
+    else
+        report.Add(FINDING_HELD_OPEN, status, std::string());
+}
+
+void CompleteReport(RunReport &report, const std::string &reinstallLine)
+{
+    if (report.nOutcome == OUTCOME_REINSTALL) {
+        report.Add(report.bLocated ? FINDING_PRODUCT_DAMAGED : FINDING_PRODUCT_NOT_FOUND,
+                   report.nMode == MODE_SCAN ? STATUS_CANNOT_REPAIR : STATUS_NOT_REPAIRED, reinstallLine);
+    }
+    report.nExitCode = DecideExitCode(report);
+}
+
+ReportRecord::ReportRecord(RunReport &report, std::string (*lineText)(ResultLine))
+    : m_report(report), m_pfnLineText(lineText)
+{
+}
+
+void ReportRecord::AppendProblem(ResultLine line)
+{
+    FindingCode code = FINDING_IMAGE_HIJACK;
+    bool repaired = false;
+    switch (line) {
+    case LINE_HIJACK_REPAIRED:
+        repaired = true;
+        break;
+    case LINE_HIJACK_NOT_REPAIRED:
+        break;
+    case LINE_RELEASE_REPAIRED:
+        code = FINDING_HELD_OPEN;
+        repaired = true;
+        break;
+    case LINE_MAIN_DAMAGED:
+        code = FINDING_MAIN_EXE_DAMAGED;
+        break;
+    case LINE_EXE_INFECTED:
+        code = FINDING_EXE_INFECTED;
+        break;
+    case LINE_MAIN_INFECTED:
+        code = FINDING_MAIN_EXE_INFECTED;
+        break;
+    }
+    const bool scan = m_report.nMode == MODE_SCAN;
+    const FindingStatus status = repaired ? (scan ? STATUS_WOULD_REPAIR : STATUS_REPAIRED)
+                                          : (scan ? STATUS_CANNOT_REPAIR : STATUS_NOT_REPAIRED);
+    m_report.Add(code, status, m_pfnLineText ? m_pfnLineText(line) : std::string());
+}
+
+void ReportRecord::SetOutcome(int outcome)
+{
+    m_report.nOutcome = outcome;
+}

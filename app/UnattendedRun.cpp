@@ -1,0 +1,198 @@
+#include "app/UnattendedRun.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "BuildConfig.h"
+#include "app/ConsoleOutput.h"
+#include "app/QuietProductChecks.h"
+#include "app/ReportFile.h"
+#include "app/ReportJson.h"
+#include "app/ReportSummary.h"
+#include "app/ResultLines.h"
+#include "app/RunLock.h"
+#include "app/RunReport.h"
+#include "app/TextConversion.h"
+#include "repair/HostsFile.h"
+#include "repair/InstallDir.h"
+#include "repair/LockedFileRelease.h"
+
+namespace {
+
+// The texts the window shows for these findings: the reinstall panel and the two messages
+// of the download command.
+const char REINSTALL_TEXT[] = "未发现Halvex文件或Halvex文件被损坏，您可以点击“下载Halvex”重新安装Halvex。";
+const char HOSTS_REPAIRED[] = "成功修复" HALVEX_WEB_DOMAIN "域名劫持!";
+const char HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN "被域名劫持, 修复不成功!";
+
+const char RUN_LOCK_FOREIGN_TEXT[] =
+    u8"修复工具的运行锁被其他程序占用（可能是恶意程序），本次运行未加锁";
+
+std::string LineText(ResultLine line)
+{
+    return ToUtf8(ResultLineText(line), TOOL_CODE_PAGE);
+}
+
+// Usage or an error: to the console, or (not quiet, no console) in one message box.
+void Tell(const std::string &utf8, bool boxWithoutConsole, bool warning)
+{
+    CConsoleOutput out;
+    if (out.Open()) {
+        out.Write(utf8);
+        return;
+    }
+    if (boxWithoutConsole)
+        MessageBoxW(nullptr, MultiByteToWide(utf8, CP_UTF8).data(), L"HalvexFix",
+                    MB_OK | (warning ? MB_ICONWARNING : MB_ICONINFORMATION));
+}
+
+std::string ToolVersion()
+{
+    HRSRC res = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
+    HGLOBAL loaded = res ? LoadResource(nullptr, res) : nullptr;
+    const BYTE *data = loaded ? static_cast<const BYTE *>(LockResource(loaded)) : nullptr;
+    const DWORD size = data ? SizeofResource(nullptr, res) : 0;
+    // The fixed part follows the block's key, DWORD-aligned; its signature finds it.
+    for (DWORD offset = 0; offset + sizeof(VS_FIXEDFILEINFO) <= size; offset += 4) {
+        VS_FIXEDFILEINFO info;
+        std::memcpy(&info, data + offset, sizeof(info));
+        if (info.dwSignature != VS_FFI_SIGNATURE)
+            continue;
+        char text[48];
+        std::snprintf(text, sizeof(text), "%u.%u.%u.%u", HIWORD(info.dwFileVersionMS),
+                      LOWORD(info.dwFileVersionMS), HIWORD(info.dwFileVersionLS), LOWORD(info.dwFileVersionLS));
+        return text;
+    }
+    return std::string();
+}
+
+std::string UtcNow()
+{
+    SYSTEMTIME t;
+    GetSystemTime(&t);
+    char text[32];
+    std::snprintf(text, sizeof(text), "%04u-%02u-%02uT%02u:%02u:%02uZ", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond);
+    return text;
+}
+
+std::string ComputerName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!GetComputerNameW(name, &size))
+        return std::string();
+    return WideToMultiByte(name, static_cast<int>(size), CP_UTF8);
+}
+
+ExecutableState ExamineExecutable(const char *name, CSystemProductChecks &checks)
+{
+    ExecutableState exe;
+    exe.strName = name;
+    exe.bPresent = GetFileAttributesA(MakeProductPath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    exe.bGenuine = std::strcmp(name, PRODUCT_MAIN_EXE) == 0 ? checks.CheckProductMainExe() : checks.CheckProductExe();
+    exe.nSize = checks.GetProductFileSize(name);
+    return exe;
+}
+
+// The start-up sequence of the window, run through the same decisions: the release runs
+// here to its end, and scanning it only finds the handles it would close.
+void RunChecks(RunReport &report)
+{
+    const bool scan = report.nMode == MODE_SCAN;
+    CQuietProductChecks checks(report);
+    ReportRecord record(report, LineText);
+    if (RunStartupChecks(checks, record) == STARTUP_RELEASE) {
+        std::vector<DWORD> owners;
+        const bool walked = scan ? FindLockedFileHolders(PRODUCT_EXE, &owners)
+                                 : ReleaseLockedFile(PRODUCT_EXE, nullptr, &owners);
+        report.holderProcessIds.assign(owners.begin(), owners.end());
+        RecordReleaseResult(walked, record);
+        SettleHeldOpen(report, scan ? walked && !owners.empty() : checks.TestFileLock(PRODUCT_EXE) != 0);
+        RecheckProductFiles(checks, record);
+    }
+    if (report.bLocated) {
+        report.executables.push_back(ExamineExecutable(PRODUCT_MAIN_EXE, checks));
+        report.executables.push_back(ExamineExecutable(PRODUCT_EXE, checks));
+    }
+
+    if (!scan && !report.bFixHosts)
+        return;
+    HostsRedirects hosts;
+    const int hostsResult = scan ? FindHostsRedirects(&hosts) : RepairHostsFile(&hosts);
+    report.bHostsChecked = true;
+    report.bHostsReadable = hosts.bReadable;
+    for (const std::string &line : hosts.lines)
+        report.hostsRedirectLines.push_back(ToUtf8(line, CP_ACP));
+    if (hostsResult == 1)
+        report.Add(FINDING_HOSTS_REDIRECT, scan ? STATUS_WOULD_REPAIR : STATUS_REPAIRED,
+                   ToUtf8(HOSTS_REPAIRED, TOOL_CODE_PAGE));
+    else if (hostsResult == -1)
+        report.Add(FINDING_HOSTS_REDIRECT, scan ? STATUS_CANNOT_REPAIR : STATUS_NOT_REPAIRED,
+                   ToUtf8(HOSTS_NOT_REPAIRED, TOOL_CODE_PAGE));
+}
+
+int RunQuiet(const CommandLine &cmd)
+{
+    RunReport report;
+    report.nMode = cmd.bScan ? MODE_SCAN : MODE_REPAIR;
+    report.bFixHosts = cmd.bFixHosts;
+    report.strVersion = ToolVersion();
+    report.strTimeUtc = UtcNow();
+    report.strComputer = ComputerName();
+
+    // Checked before anything on the machine is touched.
+    CReportFile file;
+    std::string error;
+    if (cmd.bReport && !file.Prepare(cmd.strReport, &error)) {
+        Tell(error, false, true);
+        return EXIT_BAD_COMMAND_LINE;
+    }
+
+    CRunLock lock;
+    switch (lock.Acquire()) {
+    case RUNLOCK_BUSY:
+        report.bAnotherRunActive = true;
+        break;
+    case RUNLOCK_FOREIGN:
+        report.Add(FINDING_RUN_LOCK_FOREIGN, STATUS_NOTICE, RUN_LOCK_FOREIGN_TEXT);
+        RunChecks(report);
+        break;
+    case RUNLOCK_ACQUIRED:
+        RunChecks(report);
+        break;
+    }
+    CompleteReport(report, ToUtf8(REINSTALL_TEXT, TOOL_CODE_PAGE));
+
+    std::string summary = ReportSummary(report);
+    if (cmd.bReport) {
+        if (file.Commit(ReportJson(report), &error))
+            summary += u8"报告：" + file.Path() + "\r\n";
+        else
+            summary += error;
+    }
+    Tell(summary, false, false);
+    return report.nExitCode;
+}
+
+} // namespace
+
+int RunFromCommandLine(const CommandLine &cmd)
+{
+    if (cmd.nError != CMDLINE_OK) {
+        Tell(CommandLineErrorText(cmd) + "\r\n" + UsageText(), !cmd.bQuiet, true);
+        return EXIT_BAD_COMMAND_LINE;
+    }
+    if (cmd.bHelp) {
+        Tell(UsageText(), !cmd.bQuiet, false);
+        return EXIT_NOTHING_FOUND;
+    }
+    try {
+        return RunQuiet(cmd);
+    } catch (const std::bad_alloc &) {
+        // Out of memory halfway: what was done is unknown, so nothing counts as repaired.
+        Tell(u8"内存不足，运行未完成\r\n", false, true);
+        return EXIT_PROBLEMS_REMAIN;
+    }
+}
