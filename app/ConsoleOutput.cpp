@@ -11,9 +11,12 @@ BOOL WINAPI IgnoreInterrupt(DWORD ctrlType)
     return ctrlType == CTRL_C_EVENT || ctrlType == CTRL_BREAK_EVENT;
 }
 
-bool AttachParentConsole()
+// The console of the process that started the tool. A GUI program has none of its own and
+// attaches; one that already has one (Wine hands its parent's to a GUI child) keeps it.
+bool ReachParentConsole(bool *attached)
 {
-    if (!AttachConsole(ATTACH_PARENT_PROCESS))
+    *attached = AttachConsole(ATTACH_PARENT_PROCESS) != FALSE;
+    if (!*attached && GetLastError() != ERROR_ACCESS_DENIED)
         return false;
     SetConsoleCtrlHandler(IgnoreInterrupt, TRUE);
     return true;
@@ -25,10 +28,8 @@ CConsoleOutput::~CConsoleOutput()
 {
     if (m_bOwnHandle && m_hOut)
         CloseHandle(m_hOut);
-    if (m_bAttached) {
+    if (m_bAttached)
         FreeConsole();
-        SetConsoleCtrlHandler(IgnoreInterrupt, FALSE);
-    }
 }
 
 bool CConsoleOutput::Open()
@@ -36,15 +37,16 @@ bool CConsoleOutput::Open()
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     const DWORD type = (out && out != INVALID_HANDLE_VALUE) ? GetFileType(out) : FILE_TYPE_UNKNOWN;
     DWORD mode = 0;
+    bool attached = false;
     if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
         m_hOut = out;
-        // The code page of the console the output was redirected from, if any.
+        // The code page of the console the output was redirected from, if there is one.
         m_nCodePage = GetOEMCP();
-        if (AttachParentConsole()) {
+        if (ReachParentConsole(&attached)) {
             if (UINT cp = GetConsoleOutputCP())
                 m_nCodePage = cp;
-            FreeConsole();
-            SetConsoleCtrlHandler(IgnoreInterrupt, FALSE);
+            if (attached)
+                FreeConsole();
         }
         return true;
     }
@@ -53,9 +55,9 @@ bool CConsoleOutput::Open()
         m_bConsole = true;
         return true;
     }
-    if (!AttachParentConsole())
+    if (!ReachParentConsole(&attached))
         return false;
-    m_bAttached = true;
+    m_bAttached = attached;
     m_hOut = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
     if (m_hOut == INVALID_HANDLE_VALUE) {

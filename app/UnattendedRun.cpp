@@ -109,7 +109,8 @@ void RunChecks(RunReport &report)
                                  : ReleaseLockedFile(PRODUCT_EXE, nullptr, &owners);
         report.holderProcessIds.assign(owners.begin(), owners.end());
         RecordReleaseResult(walked, record);
-        SettleHeldOpen(report, scan ? walked && !owners.empty() : checks.TestFileLock(PRODUCT_EXE) != 0);
+        // The file is free again only when no handle on it was left.
+        SettleHeldOpen(report, scan ? walked && !owners.empty() : ::TestFileLock(PRODUCT_EXE) != 0);
         RecheckProductFiles(checks, record);
     }
     if (report.bLocated) {

@@ -11,6 +11,14 @@
 #include <string>
 #include <vector>
 
+// Failures show the JSON as text.
+NLOHMANN_JSON_NAMESPACE_BEGIN
+inline void PrintTo(const basic_json<> &j, std::ostream *os)
+{
+    *os << j.dump(2);
+}
+NLOHMANN_JSON_NAMESPACE_END
+
 namespace {
 
 std::string FakeLineText(ResultLine line)

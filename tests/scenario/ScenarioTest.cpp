@@ -6,6 +6,7 @@
 #include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/HostsFileBackup.h"
+#include "tests/support/ProductMachine.h"
 #include "tests/support/RegistryBackup.h"
 #include "tests/support/RegistryValueBackup.h"
 
@@ -24,10 +25,7 @@
 
 namespace {
 
-const char ORVANE_KEY[] = "Software\\Orvane";
-const char PRODUCT_KEY[] = "Software\\Orvane\\Halvex";
-const char LUMO_KEY[] = "Software\\Orvane\\Lumo";
-const char HIJACK_KEY[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\Halvex.exe";
+const char *const HIJACK_KEY = CProductMachine::HIJACK_KEY;
 const char HTTP_COMMAND_KEY[] = "http\\shell\\open\\command";
 const char SESSION_MANAGER_KEY[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char PENDING_VALUE[] = "PendingFileRenameOperations";
@@ -53,22 +51,6 @@ const int PANEL_TOP = 80;
 // for a moment, and enough to keep the walk running for seconds.
 const long SHORT_WALK_FILLER = 3000;
 const long LONG_WALK_FILLER = 15000;
-
-enum class Location {
-    None,                   // no install key at all
-    ProductKey,             // location 1 names the directory
-    LumoAfterValuelessKey,  // location 1 without "Install", location 2 names the parent
-};
-
-enum class Hijack { None, Deletable, Undeletable };
-
-// The machine before the tool starts. A null fixture leaves the file out.
-struct Machine {
-    Location location;
-    Hijack hijack;
-    const char *mainExe;  // becomes HalvexMain.exe
-    const char *exe;      // becomes Halvex.exe
-};
 
 enum class Outcome { Clean, Problems, Reinstall };
 
@@ -122,35 +104,6 @@ std::vector<std::string> WaitForLines(const std::string &path, size_t count, DWO
         lines = LinesOf(path);
     }
     return lines;
-}
-
-bool KeyExists(HKEY root, const std::string &path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool CreateKey(HKEY root, const std::string &path)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool SetString(HKEY root, const std::string &path, const char *name, const std::string &value)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
 }
 
 // The strings of the pending rename list: pairs of source and target, "" for a deletion.
@@ -217,6 +170,7 @@ protected:
         m_base = std::string(temp) + "hx scenario " + std::to_string(GetCurrentProcessId());
         RemoveTree(m_base);
         ASSERT_TRUE(CreateDirectoryA(m_base.c_str(), nullptr));
+        m_machine.reset(new CProductMachine(m_base));
         m_productLog = m_base + "\\product.log";
         m_browserLog = m_base + "\\browser.log";
         SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", m_productLog.c_str());
@@ -235,49 +189,10 @@ protected:
     // should find.
     void Prepare(const Machine &m)
     {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, ORVANE_KEY);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, HIJACK_KEY);
-        RemoveTree(m_base + "\\Halvex Product");
-        RemoveTree(m_base + "\\Lumo Client");
         DeleteFileA(m_productLog.c_str());
         DeleteFileA(m_browserLog.c_str());
-
-        if (m.location == Location::LumoAfterValuelessKey) {
-            ASSERT_TRUE(CreateDirectoryA((m_base + "\\Lumo Client").c_str(), nullptr));
-            m_install = m_base + "\\Lumo Client\\Halvex";
-        } else {
-            m_install = m_base + "\\Halvex Product";
-        }
-        ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
-        if (m.mainExe) {
-            ASSERT_TRUE(CopyFileA(SigningFixturePath(m.mainExe).c_str(), MainExePath().c_str(), FALSE));
-        }
-        if (m.exe) {
-            ASSERT_TRUE(CopyFileA(SigningFixturePath(m.exe).c_str(), ExePath().c_str(), FALSE));
-        }
-
-        switch (m.location) {
-        case Location::None:
-            break;
-        case Location::ProductKey:
-            ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "Install", m_install));
-            break;
-        case Location::LumoAfterValuelessKey:
-            ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "Version", "1.0"));
-            ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, LUMO_KEY, "Install", m_base + "\\Lumo Client"));
-            break;
-        }
-        switch (m.hijack) {
-        case Hijack::None:
-            break;
-        case Hijack::Deletable:
-            ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, HIJACK_KEY, "Debugger", "C:\\evil.exe"));
-            break;
-        case Hijack::Undeletable:
-            ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, HIJACK_KEY, "Debugger", "C:\\evil.exe"));
-            ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, std::string(HIJACK_KEY) + "\\Keep"));
-            break;
-        }
+        ASSERT_TRUE(m_machine->Prepare(m));
+        m_install = m_machine->Install();
     }
 
     std::string MainExePath() const { return m_install + "\\HalvexMain.exe"; }
@@ -295,8 +210,7 @@ protected:
     std::string m_productLog;
     std::string m_browserLog;
 
-    CRegistryBackup m_orvane{HKEY_LOCAL_MACHINE, ORVANE_KEY};
-    CRegistryBackup m_hijack{HKEY_LOCAL_MACHINE, HIJACK_KEY};
+    std::unique_ptr<CProductMachine> m_machine;
     CRegistryBackup m_httpCommand{HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY};
     CRegistryValueBackup m_pending{HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, PENDING_VALUE};
     CHostsFileBackup m_hosts;
