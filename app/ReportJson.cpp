@@ -9,11 +9,12 @@
 
 namespace {
 
-// Keys stay in the order written. The report holds no fractional numbers; with a float type
+// Keys stay in the order written. Every number of the report fits in 32 bits, which spares
+// the exe the 64-bit division routines; it holds no fractional numbers, and with a float type
 // that is not an IEEE double the library prints floats through snprintf, which the exe has
 // anyway, instead of compiling in a float printer of its own (4 KiB).
-using Json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::string, bool, std::int64_t,
-                                  std::uint64_t, long double>;
+using Json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::string, bool, long, unsigned long,
+                                  long double>;
 
 const char *OutcomeName(const RunReport &report)
 {
@@ -55,7 +56,7 @@ Json Checks(const RunReport &report)
     checks["image_hijack"] = std::move(hijack);
     Json holders = Json::array();
     for (std::uint32_t pid : report.holderProcessIds)
-        holders.push_back(pid);
+        holders.push_back(static_cast<unsigned long>(pid));
     Json held = Json::object();
     held["held"] = report.bHeldOpen;
     held["process_ids"] = std::move(holders);
@@ -66,7 +67,7 @@ Json Checks(const RunReport &report)
         e["name"] = exe.strName;
         e["present"] = exe.bPresent;
         e["genuine"] = exe.bGenuine;
-        e["size"] = exe.nSize;
+        e["size"] = static_cast<unsigned long>(exe.nSize);
         exes.push_back(std::move(e));
     }
     checks["executables"] = std::move(exes);

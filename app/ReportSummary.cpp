@@ -14,7 +14,8 @@ std::string Indented(const std::string &line)
     return s + CRLF;
 }
 
-std::string Number(unsigned long long n)
+// 32 bits are enough, and spare the exe the 64-bit division routines.
+std::string Number(unsigned long n)
 {
     return std::to_string(n);
 }
@@ -111,6 +112,6 @@ std::string ReportSummary(const RunReport &r)
         }
     }
     out += u8"结果：" + std::string(ExitCodeText(r.nExitCode, r.nMode)) + u8"（退出码 " +
-           Number(static_cast<unsigned>(r.nExitCode)) + u8"）" + CRLF;
+           Number(static_cast<unsigned long>(r.nExitCode)) + u8"）" + CRLF;
     return out;
 }

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
+#include <exception>
 
 #include "BuildConfig.h"
 #include "app/ConsoleOutput.h"
@@ -28,6 +28,13 @@ const char HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN "被域名劫持, 修复不�
 
 const char RUN_LOCK_FOREIGN_TEXT[] =
     u8"修复工具的运行锁被其他程序占用（可能是恶意程序），本次运行未加锁";
+
+[[noreturn]] void EndWithoutMemory()
+{
+    TerminateProcess(GetCurrentProcess(), EXIT_PROBLEMS_REMAIN);
+    for (;;)
+        Sleep(INFINITE);
+}
 
 std::string LineText(ResultLine line)
 {
@@ -189,11 +196,8 @@ int RunFromCommandLine(const CommandLine &cmd)
         Tell(UsageText(), !cmd.bQuiet, false);
         return EXIT_NOTHING_FOUND;
     }
-    try {
-        return RunQuiet(cmd);
-    } catch (const std::bad_alloc &) {
-        // Out of memory halfway: what was done is unknown, so nothing counts as repaired.
-        Tell(u8"内存不足，运行未完成\r\n", false, true);
-        return EXIT_PROBLEMS_REMAIN;
-    }
+    // This code is built without exceptions (the exe stays small): running out of memory
+    // ends the run here, and as what was done is unknown, nothing counts as repaired.
+    std::set_terminate(EndWithoutMemory);
+    return RunQuiet(cmd);
 }
