@@ -13,6 +13,7 @@
 
 #include "BuildConfig.h"
 #include "repair/HostsFilter.h"
+#include "res/resource.h"
 
 #include <windows.h>
 #include <sddl.h>
@@ -389,7 +390,7 @@ TEST_F(CliTest, TheWindowWatchSeesTheDialog)
     for (int i = 0; i < 400 && !dialog; ++i) {
         tool.Wait(50);
         for (HWND h : DialogWindowsOf(tool.ProcessId()))
-            if (GetDlgItem(h, 1001) && IsWindowVisible(h))
+            if (GetDlgItem(h, IDC_DOWNLOAD) && IsWindowVisible(h))
                 dialog = h;
     }
     ASSERT_NE(dialog, nullptr);
@@ -756,7 +757,7 @@ TEST_F(CliTest, ASecondStartRaisesTheRunningWindow)
     for (int i = 0; i < 400 && !dialog; ++i) {
         first.Wait(50);
         for (HWND h : DialogWindowsOf(first.ProcessId()))
-            if (GetDlgItem(h, 1001) && IsWindowVisible(h))
+            if (GetDlgItem(h, IDC_DOWNLOAD) && IsWindowVisible(h))
                 dialog = h;
     }
     ASSERT_NE(dialog, nullptr);

@@ -1,5 +1,6 @@
 #include "tests/cli/ToolRunner.h"
 
+#include "res/resource.h"
 #include "tests/support/MessageBoxes.h"
 
 #include <map>
@@ -130,7 +131,8 @@ void CToolRunner::Look()
     if (w.count > m_run.nWindowsCreated)
         m_run.nWindowsCreated = w.count;
     for (HWND box : DialogWindowsOf(m_pi.dwProcessId)) {
-        if (!IsWindowVisible(box))
+        // The main dialog (it has the download button) is no message box.
+        if (!IsWindowVisible(box) || GetDlgItem(box, IDC_DOWNLOAD))
             continue;
         m_run.boxes.push_back(MessageBoxText(box));
         AnswerMessageBox(box);
