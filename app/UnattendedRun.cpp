@@ -41,7 +41,8 @@ std::string LineText(ResultLine line)
     return ToUtf8(ResultLineText(line), TOOL_CODE_PAGE);
 }
 
-// Usage or an error: to the console, or (not quiet, no console) in one message box.
+// Text for the user: to standard output or the console; without either, in one message box
+// when asked for (never in a quiet run).
 void Tell(const std::string &utf8, bool boxWithoutConsole, bool warning)
 {
     CConsoleOutput out;
@@ -56,7 +57,7 @@ void Tell(const std::string &utf8, bool boxWithoutConsole, bool warning)
 
 std::string ToolVersion()
 {
-    HRSRC res = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
+    HRSRC res = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16) /* RT_VERSION */);
     HGLOBAL loaded = res ? LoadResource(nullptr, res) : nullptr;
     const BYTE *data = loaded ? static_cast<const BYTE *>(LockResource(loaded)) : nullptr;
     const DWORD size = data ? SizeofResource(nullptr, res) : 0;
