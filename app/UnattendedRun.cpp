@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <exception>
 
 #include "BuildConfig.h"
 #include "app/ConsoleOutput.h"
@@ -28,13 +27,6 @@ const char HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN "被域名劫持, 修复不�
 
 const char RUN_LOCK_FOREIGN_TEXT[] =
     u8"修复工具的运行锁被其他程序占用（可能是恶意程序），本次运行未加锁";
-
-[[noreturn]] void EndWithoutMemory()
-{
-    TerminateProcess(GetCurrentProcess(), EXIT_PROBLEMS_REMAIN);
-    for (;;)
-        Sleep(INFINITE);
-}
 
 std::string LineText(ResultLine line)
 {
@@ -197,8 +189,10 @@ int RunFromCommandLine(const CommandLine &cmd)
         Tell(UsageText(), !cmd.bQuiet, false);
         return EXIT_NOTHING_FOUND;
     }
-    // This code is built without exceptions (the exe stays small): running out of memory
-    // ends the run here, and as what was done is unknown, nothing counts as repaired.
-    std::set_terminate(EndWithoutMemory);
-    return RunQuiet(cmd);
+    try {
+        return RunQuiet(cmd);
+    } catch (...) {
+        // Out of memory part-way: what was done is unknown, so nothing counts as repaired.
+        return EXIT_PROBLEMS_REMAIN;
+    }
 }
