@@ -2,12 +2,33 @@
 
 #include "app/ToolColors.h"
 
+namespace {
+const char SPINNER_TYPE[] = "SCAN";
+}
+
 BEGIN_MESSAGE_MAP(CReleasePanel, CDialog)
     ON_WM_CTLCOLOR()
     ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
 
 CReleasePanel::CReleasePanel(CWnd *pParent) : CDialog(IDD, pParent) {}
+
+void CReleasePanel::DoDataExchange(CDataExchange *pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_SPINNER, m_spinner);
+}
+
+BOOL CReleasePanel::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    // The panel is created hidden: the spinner already turns when the release shows it.
+    m_spinner.Close();
+    m_spinner.OpenResource(MAKEINTRESOURCEA(IDR_SCAN), SPINNER_TYPE);
+    m_spinner.SetBackground(BACKGROUND_COLOR);
+    m_spinner.StartAnimation();
+    return TRUE;
+}
 
 HBRUSH CReleasePanel::OnCtlColor(CDC *pDC, CWnd *pWnd, UINT nCtlColor)
 {
