@@ -1,12 +1,15 @@
 #!/bin/bash
-# Runs the benchmarks under wine64 and prints their figures.
-#   tools/bench.sh [N]   N: file handles the helper process holds (default 10000)
-# BUILD_DIR picks the x86_64 tree (default build/x64); the target is built if needed.
+# Runs the benchmarks under wine64 and prints their figures: the locked-file release, the
+# markup label with a long markup, then the spinner's frame periods and CPU time.
+#   tools/bench.sh [N [SECONDS]]   N: file handles the release helper holds (default 10000);
+#                                  SECONDS: length of each spinner phase (default 10)
+# BUILD_DIR picks the x86_64 tree (default build/x64); the targets are built if needed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build/x64}
 count=${1:-10000}
-cmake --build "$build" -j 2 --target release_bench markup_bench >/dev/null || exit 1
+seconds=${2:-10}
+cmake --build "$build" -j 2 --target release_bench markup_bench spinner_bench >/dev/null || exit 1
 
 # Every file the helper holds is a wineserver descriptor: raise the limit if allowed.
 ulimit -n $((count * 2 + 4096)) 2>/dev/null || true
@@ -31,6 +34,10 @@ status=$?
 cat "$out"
 echo "== markup label, a long markup"
 (cd "$abs/bin" && "$abs/wine-exec.sh" markup_bench.exe >"$out" 2>&1 </dev/null) || status=1
+cat "$out"
+
+echo "== spinner animation, ${seconds} s per phase"
+(cd "$abs/bin" && "$abs/wine-exec.sh" spinner_bench.exe "$seconds" >"$out" 2>&1 </dev/null) || status=1
 cat "$out"
 rm -f "$out"
 exit $status

@@ -1,0 +1,139 @@
+// The real HalvexFix.exe releasing a held-open Halvex.exe, watched from outside: the 17 x 17
+// spinner of its release panel turns at 100 ms a frame on light blue, and is never a flat
+// square.
+#include "res/resource.h"
+#include "tests/gif/WindowProbe.h"
+#include "tests/release/HolderProcess.h"
+#include "tests/scenario/ToolProcess.h"
+#include "tests/support/FileTree.h"
+#include "tests/support/FixturePaths.h"
+#include "tests/support/RegistryBackup.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char ORVANE_KEY[] = "Software\\Orvane";
+const char PRODUCT_KEY[] = "Software\\Orvane\\Halvex";
+const char APP_DEFAULTS_KEY[] = "Software\\Wine\\AppDefaults";
+const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Driver";
+const COLORREF LIGHT_BLUE = RGB(235, 248, 255);
+// Handles a process holds open elsewhere, so that the walk, and the spinner, last seconds.
+const long WALK_FILLER = 17000;
+
+bool SetString(HKEY root, const std::string &path, const char *name, const std::string &value)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+                                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+class ReleaseSpinnerTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        m_base = std::string(temp) + "hx spinner " + std::to_string(GetCurrentProcessId());
+        RemoveTree(m_base);
+        ASSERT_TRUE(CreateDirectoryA(m_base.c_str(), nullptr));
+        // The tool's windows are left unmanaged, as in the scenario tests.
+        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, X11_TOOL_KEY, "Managed", "N"));
+    }
+    void TearDown() override { RemoveTree(m_base); }
+
+    std::string m_base;
+    CRegistryBackup m_orvane{HKEY_LOCAL_MACHINE, ORVANE_KEY};
+    CRegistryBackup m_appDefaults{HKEY_CURRENT_USER, APP_DEFAULTS_KEY};
+};
+
+TEST_F(ReleaseSpinnerTest, SpinnerTurnsWhileTheToolReleases)
+{
+    const std::string install = m_base + "\\Halvex Product";
+    const std::string exe = install + "\\Halvex.exe";
+    ASSERT_TRUE(CreateDirectoryA(install.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA(SigningFixturePath("maker-100001.exe").c_str(), (install + "\\HalvexMain.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(SigningFixturePath("maker-100000.exe").c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "Install", install));
+
+    const std::string filler = m_base + "\\filler.dat";
+    HANDLE h = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    HolderProcess fillerHolder;
+    ASSERT_TRUE(fillerHolder.Start({}, filler, WALK_FILLER));
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start({exe}));
+
+    CToolProcess tool;
+    ASSERT_TRUE(tool.Start());
+    ToolView view;
+    ASSERT_TRUE(tool.WaitFor([](const ToolView &v) { return v.bDialog && v.release.bVisible; }, 20000, &view));
+
+    HWND hPanel = nullptr;
+    for (HWND hChild = GetWindow(tool.Dialog(), GW_CHILD); hChild; hChild = GetWindow(hChild, GW_HWNDNEXT))
+        if (GetDlgItem(hChild, IDC_RELEASE_TEXT))
+            hPanel = hChild;
+    ASSERT_TRUE(hPanel);
+    HWND hSpinner = GetDlgItem(hPanel, IDC_SPINNER);
+    ASSERT_TRUE(hSpinner);
+    RECT rc = {};
+    GetWindowRect(hSpinner, &rc);
+    EXPECT_EQ(rc.right - rc.left, 17);
+    EXPECT_EQ(rc.bottom - rc.top, 17);
+
+    // Each change of the spinner on screen while the release runs.
+    struct Change {
+        DWORD ms;
+        Pixels pixels;
+    };
+    std::vector<Change> changes;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 2000 && IsWindowVisible(hPanel)) {
+        Pixels p = CaptureScreen(rc);
+        if (changes.empty() || p != changes.back().pixels)
+            changes.push_back({GetTickCount() - start, std::move(p)});
+        Sleep(5);
+    }
+    const DWORD watched = GetTickCount() - start;
+    ASSERT_GE(watched, 1200u) << "the release ended before the spinner could be watched for a turn and a half";
+    ASSERT_GE(changes.size(), 10u) << "the spinner should turn";
+    std::vector<Pixels> looks;
+    std::vector<std::vector<DWORD>> entered;
+    for (const Change &c : changes) {
+        EXPECT_GE(c.pixels.DistinctColours(), 3u) << "a flat square at " << c.ms << " ms";
+        EXPECT_EQ(c.pixels.At(0, 0), LIGHT_BLUE);
+        auto it = std::find(looks.begin(), looks.end(), c.pixels);
+        if (it == looks.end()) {
+            looks.push_back(c.pixels);
+            entered.emplace_back();
+            it = looks.end() - 1;
+        }
+        entered[static_cast<size_t>(it - looks.begin())].push_back(c.ms);
+    }
+    EXPECT_EQ(looks.size(), 7u);
+    // One turn: eight frames of 100 ms.
+    std::vector<DWORD> turns;
+    for (const std::vector<DWORD> &times : entered)
+        for (size_t i = 1; i < times.size(); ++i)
+            turns.push_back(times[i] - times[i - 1]);
+    ASSERT_GE(turns.size(), 3u) << "watched " << watched << " ms";
+    std::sort(turns.begin(), turns.end());
+    EXPECT_GE(turns[turns.size() / 2], 640u);
+    EXPECT_LE(turns[turns.size() / 2], 1100u);
+
+    // The release still ends as before, with its outcome.
+    EXPECT_TRUE(tool.WaitForOutcome(&view, 60000));
+}
+
+} // namespace
