@@ -62,6 +62,12 @@ struct CAnimatedPicture::State {
     {
         ::LeaveCriticalSection(&csCanvas);
         if (bPaintSkipped.exchange(false))
+            Invalidate();
+    }
+    // Never with a null handle, which would invalidate every window.
+    void Invalidate()
+    {
+        if (hWnd)
             ::InvalidateRect(hWnd, nullptr, FALSE);
     }
 
@@ -248,8 +254,8 @@ BOOL CAnimatedPicture::OpenData(HGLOBAL hGlobal, SIZE_T nSize)
     const SIZE_T nBlock = ::GlobalSize(hGlobal);
     if (nSize > nBlock)
         nSize = nBlock;
-    if (nSize > 0x7FFFFFFF)
-        return FALSE;   // the loader takes a LONG
+    if (nSize >= 0x7FFFFFFF)
+        return FALSE;   // the loader takes a LONG, also for a frame's file of one byte more
     const BYTE *pData = static_cast<const BYTE *>(::GlobalLock(hGlobal));
     if (!pData)
         return FALSE;
@@ -494,7 +500,7 @@ void CAnimatedPicture::AnimationLoop(State *pState)
                                          static_cast<int>(f.nWidth), static_cast<int>(f.nHeight));
         s.UnlockCanvas();
         if (SUCCEEDED(hr))
-            ::InvalidateRect(s.hWnd, nullptr, FALSE);
+            s.Invalidate();
         if (s.bExit)
             return;
 
