@@ -16,10 +16,10 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 cd "$tmp"
 
-# ImageMagick's built-in pictures: rose, granite, wizard, netscape.
+# ImageMagick's built-in pictures: rose, granite, wizard, logo.
 "$convert" -delay 7 -dispose None rose: \( rose: -flip \) \( rose: -flop \) -loop 0 im-none.gif
 "$convert" -delay 4 -dispose Background \( granite: -resize 32x32 \) \( wizard: -resize 32x32! \) \
-  \( netscape: -resize 32x32! \) -loop 0 im-background.gif
+  \( logo: -resize 32x32! \) -loop 0 im-background.gif
 "$convert" -size 40x30 xc:white -dispose Previous -delay 5 \( rose: -resize 20x10! -repage 40x30+5+6 \) \
   \( rose: -resize 8x8! -repage 40x30+10+3 \) -loop 0 im-previous.gif
 "$convert" -delay 10 -dispose None rose: -delay 20 -dispose Background \( rose: -negate \) \
