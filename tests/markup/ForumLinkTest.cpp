@@ -3,6 +3,7 @@
 // screen, and real clicks (xdotool) whose only effect is the page the fake browser receives.
 #include "tests/markup/XPointer.h"
 #include "tests/scenario/ToolProcess.h"
+#include "tests/support/FileContents.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/RegistryBackup.h"
@@ -15,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -45,30 +45,6 @@ bool SetString(HKEY root, const char *path, const char *name, const std::string 
                                      static_cast<DWORD>(value.size() + 1));
     ::RegCloseKey(key);
     return rc == ERROR_SUCCESS;
-}
-
-std::vector<std::string> LinesOf(const std::string &path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::vector<std::string> WaitForLines(const std::string &path, size_t count, DWORD timeoutMs = 10000)
-{
-    const DWORD start = ::GetTickCount();
-    std::vector<std::string> lines = LinesOf(path);
-    while (lines.size() < count && ::GetTickCount() - start < timeoutMs) {
-        ::Sleep(20);
-        lines = LinesOf(path);
-    }
-    return lines;
 }
 
 // A screen rectangle's pixels, top-down rows.

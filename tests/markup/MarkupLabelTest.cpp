@@ -6,6 +6,7 @@
 #include "markup/CMarkupLabel.h"
 #include "res/resource.h"
 #include "tests/markup/XPointer.h"
+#include "tests/support/FileContents.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/RegistryBackup.h"
 
@@ -17,8 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -62,19 +61,6 @@ template <class Condition> bool PumpUntil(Condition condition, DWORD timeoutMs)
         Pump(10);
     }
     return true;
-}
-
-std::vector<std::string> LinesOf(const std::string &path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 struct Notification {

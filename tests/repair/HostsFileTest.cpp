@@ -1,5 +1,6 @@
 // The hosts repair against the prefix's real hosts file, which each test restores.
 #include "repair/HostsFile.h"
+#include "tests/support/FileContents.h"
 
 #include "BuildConfig.h"
 
@@ -15,19 +16,6 @@ std::string HostsPath()
     char dir[MAX_PATH] = {};
     GetSystemDirectoryA(dir, MAX_PATH);
     return std::string(dir) + "\\drivers\\etc\\hosts";
-}
-
-bool ReadFileBytes(const std::string &path, std::string &data)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD size = GetFileSize(file, nullptr), got = 0;
-    data.assign(size, '\0');
-    bool ok = size == 0 || (ReadFile(file, &data[0], size, &got, nullptr) && got == size);
-    CloseHandle(file);
-    return ok;
 }
 
 bool WriteFileBytes(const std::string &path, const std::string &data)

@@ -3,6 +3,7 @@
 // real HalvexFix.exe is started, and what its window shows is read from outside.
 #include "tests/release/HolderProcess.h"
 #include "tests/scenario/ToolProcess.h"
+#include "tests/support/FileContents.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/HostsFileBackup.h"
@@ -17,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -65,45 +65,6 @@ std::string ExeDir()
 bool SamePath(const std::string &a, const std::string &b)
 {
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
-
-bool ReadFileBytes(const std::string &path, std::string &bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    bytes = s.str();
-    return true;
-}
-
-std::vector<std::string> LinesOf(const std::string &path)
-{
-    std::vector<std::string> lines;
-    std::string bytes;
-    if (!ReadFileBytes(path, bytes))
-        return lines;
-    std::istringstream in(bytes);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// Polls for a file's lines until there are at least count of them.
-std::vector<std::string> WaitForLines(const std::string &path, size_t count, DWORD timeoutMs = 10000)
-{
-    const DWORD start = GetTickCount();
-    std::vector<std::string> lines = LinesOf(path);
-    while (lines.size() < count && GetTickCount() - start < timeoutMs) {
-        Sleep(20);
-        lines = LinesOf(path);
-    }
-    return lines;
 }
 
 // The strings of the pending rename list: pairs of source and target, "" for a deletion.

@@ -1,5 +1,7 @@
 #include "tests/support/HostsFileBackup.h"
 
+#include "tests/support/FileContents.h"
+
 CHostsFileBackup::CHostsFileBackup() : m_bExisted(false), m_nAttributes(FILE_ATTRIBUTE_NORMAL)
 {
     DWORD attributes = GetFileAttributesA(Path().c_str());
@@ -25,18 +27,7 @@ std::string CHostsFileBackup::Path()
 
 bool CHostsFileBackup::Read(std::string &content)
 {
-    content.clear();
-    HANDLE file = CreateFileA(Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    char buffer[4096];
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(file, buffer, sizeof(buffer), &got, nullptr) != FALSE) && got > 0)
-        content.append(buffer, got);
-    CloseHandle(file);
-    return ok;
+    return ReadFileBytes(Path(), content);
 }
 
 bool CHostsFileBackup::Write(const std::string &content, DWORD attributes)
