@@ -7,36 +7,20 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/support/MessageBoxes.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
 const COLORREF BACKGROUND = RGB(235, 248, 255);
 
-std::string ToolPath()
+// The tool's visible dialog, or null.
+HWND VisibleDialogOf(DWORD processId)
 {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.find_last_of('\\') + 1) + "HalvexFix.exe";
-}
-
-struct FindData {
-    DWORD pid;
-    HWND hWnd;
-};
-
-BOOL CALLBACK FindDialog(HWND hWnd, LPARAM lParam)
-{
-    FindData *fd = reinterpret_cast<FindData *>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hWnd, &pid);
-    char cls[64] = {};
-    ::GetClassNameA(hWnd, cls, sizeof(cls));
-    if (pid == fd->pid && std::string(cls) == "#32770" && ::IsWindowVisible(hWnd)) {
-        fd->hWnd = hWnd;
-        return FALSE;
-    }
-    return TRUE;
+    for (HWND hWnd : DialogWindowsOf(processId))
+        if (::IsWindowVisible(hWnd))
+            return hWnd;
+    return nullptr;
 }
 
 // A running tool with its dialog found and painted.
@@ -52,14 +36,14 @@ struct RunningTool {
         ASSERT_TRUE(::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
                                      nullptr, &si, &pi))
             << ::GetLastError();
-        FindData fd = {pi.dwProcessId, nullptr};
-        for (int i = 0; i < 200 && !fd.hWnd; ++i) {
-            ::EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&fd));
-            if (!fd.hWnd)
+        HWND hFound = nullptr;
+        for (int i = 0; i < 200 && !hFound; ++i) {
+            hFound = VisibleDialogOf(pi.dwProcessId);
+            if (!hFound)
                 ::Sleep(50);
         }
-        ASSERT_TRUE(fd.hWnd) << "no dialog window";
-        hDlg = fd.hWnd;
+        ASSERT_TRUE(hFound) << "no dialog window";
+        hDlg = hFound;
         ::WaitForInputIdle(pi.hProcess, 5000);
         ::SetForegroundWindow(hDlg);
         ::RedrawWindow(hDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);

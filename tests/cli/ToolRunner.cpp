@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "tests/support/MessageBoxes.h"
+#include "tests/support/TestPaths.h"
 
 #include <map>
 
@@ -43,14 +44,6 @@ BOOL CALLBACK CountWindows(HWND hWnd, LPARAM lParam)
 }
 
 } // namespace
-
-std::string ToolPath()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.find_last_of('\\') + 1) + "HalvexFix.exe";
-}
 
 CToolRunner::~CToolRunner()
 {

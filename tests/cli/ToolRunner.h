@@ -47,6 +47,3 @@ private:
     std::string m_strOutputPath;
     ToolRun m_run;
 };
-
-// The tool's path, beside the running test.
-std::string ToolPath();

@@ -3,6 +3,7 @@
 #include "repair/InstallDir.h"
 #include "repair/Launch.h"
 #include "tests/support/FileTree.h"
+#include "tests/support/TestPaths.h"
 
 #include <windows.h>
 
@@ -24,14 +25,6 @@ const char IE_SETUP_PARENT[] = "Software\\Microsoft\\IE Setup";
 const char IE_SETUP[] = "Software\\Microsoft\\IE Setup\\Setup";
 const char SESSION_MANAGER[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char PENDING[] = "PendingFileRenameOperations";
-
-std::string ExeDir()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir = path;
-    return dir.substr(0, dir.rfind('\\'));
-}
 
 std::string ProbePath()
 {

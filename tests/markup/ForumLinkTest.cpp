@@ -7,6 +7,7 @@
 #include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/RegistryBackup.h"
+#include "tests/support/TestPaths.h"
 
 #include "BuildConfig.h"
 #include "res/resource.h"
@@ -27,14 +28,6 @@ const char HTTP_COMMAND_KEY[] = "http\\shell\\open\\command";
 const char FORUM_URL[] = "http://" HALVEX_WEB_DOMAIN "/bbs/jump/halvex.html";
 const COLORREF BACKGROUND = RGB(235, 248, 255);
 const COLORREF LINK_BLUE = RGB(0, 0, 255);
-
-std::string ExeDir()
-{
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of('\\'));
-}
 
 bool SetString(HKEY root, const char *path, const char *name, const std::string &value)
 {

@@ -9,6 +9,7 @@
 #include "tests/support/FileContents.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/RegistryBackup.h"
+#include "tests/support/TestPaths.h"
 
 #include <windows.h>
 
@@ -29,14 +30,6 @@ const char HTTP_COMMAND_KEY[] = "http\\shell\\open\\command";
 // The forum sentence's text before the link, and the link, in GBK.
 const char BEFORE_LINK[] = "如果您的Halvex仍无法正常使用，请到";
 const char LINK_TEXT[] = "点这里";
-
-std::string ExeDir()
-{
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of('\\'));
-}
 
 void Pump(DWORD ms)
 {

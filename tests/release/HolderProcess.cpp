@@ -1,16 +1,10 @@
 #include "tests/release/HolderProcess.h"
 
+#include "tests/support/TestPaths.h"
+
 #include <string>
 
 namespace {
-
-std::string ExeDir()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, length);
-    return dir.substr(0, dir.find_last_of('\\'));
-}
 
 std::string Quote(const std::string &arg)
 {

@@ -10,6 +10,7 @@
 #include "tests/support/ProductMachine.h"
 #include "tests/support/RegistryBackup.h"
 #include "tests/support/RegistryValueBackup.h"
+#include "tests/support/TestPaths.h"
 
 #include "BuildConfig.h"
 #include "res/resource.h"
@@ -53,14 +54,6 @@ const long SHORT_WALK_FILLER = 3000;
 const long LONG_WALK_FILLER = 15000;
 
 enum class Outcome { Clean, Problems, Reinstall };
-
-std::string ExeDir()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of('\\'));
-}
 
 bool SamePath(const std::string &a, const std::string &b)
 {

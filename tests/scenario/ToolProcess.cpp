@@ -2,19 +2,12 @@
 
 #include "res/resource.h"
 #include "tests/support/MessageBoxes.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
 const DWORD POLL_MS = 10;
 const UINT SEND_TIMEOUT_MS = 5000;
-
-std::string ToolPath()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.find_last_of('\\') + 1) + "HalvexFix.exe";
-}
 
 bool IsDialogClass(HWND hWnd)
 {
