@@ -10,6 +10,7 @@
 #include "tests/support/MessageBoxes.h"
 #include "tests/support/ProductMachine.h"
 #include "tests/support/RegistryBackup.h"
+#include "tests/support/RegistryKeys.h"
 
 #include "BuildConfig.h"
 #include "repair/HostsFilter.h"

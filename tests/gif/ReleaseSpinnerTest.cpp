@@ -8,6 +8,7 @@
 #include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/RegistryBackup.h"
+#include "tests/support/RegistryKeys.h"
 
 #include <windows.h>
 
@@ -26,17 +27,6 @@ const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Dri
 const COLORREF LIGHT_BLUE = RGB(235, 248, 255);
 // Copies of one file handle this test holds, so that the walk, and the spinner, last seconds.
 const long WALK_FILLER = 80000;
-
-bool SetString(HKEY root, const std::string &path, const char *name, const std::string &value)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    const LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                                   static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-}
 
 class ReleaseSpinnerTest : public testing::Test {
 protected:

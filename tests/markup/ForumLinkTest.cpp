@@ -7,6 +7,7 @@
 #include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/RegistryBackup.h"
+#include "tests/support/RegistryKeys.h"
 #include "tests/support/TestPaths.h"
 
 #include "BuildConfig.h"
@@ -28,17 +29,6 @@ const char HTTP_COMMAND_KEY[] = "http\\shell\\open\\command";
 const char FORUM_URL[] = "http://" HALVEX_WEB_DOMAIN "/bbs/jump/halvex.html";
 const COLORREF BACKGROUND = RGB(235, 248, 255);
 const COLORREF LINK_BLUE = RGB(0, 0, 255);
-
-bool SetString(HKEY root, const char *path, const char *name, const std::string &value)
-{
-    HKEY key = nullptr;
-    if (::RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    const LONG rc = ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                                     static_cast<DWORD>(value.size() + 1));
-    ::RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-}
 
 // A screen rectangle's pixels, top-down rows.
 struct Capture {

@@ -9,6 +9,7 @@
 #include "tests/support/HostsFileBackup.h"
 #include "tests/support/ProductMachine.h"
 #include "tests/support/RegistryBackup.h"
+#include "tests/support/RegistryKeys.h"
 #include "tests/support/RegistryValueBackup.h"
 #include "tests/support/TestPaths.h"
 

@@ -8,6 +8,7 @@
 #include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/RegistryBackup.h"
+#include "tests/support/RegistryKeys.h"
 
 #include <windows.h>
 
@@ -27,17 +28,6 @@ const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Dri
 
 const COLORREF BLACK = RGB(0, 0, 0);
 const COLORREF LIGHT_GREY = RGB(192, 192, 192);
-
-bool SetString(HKEY root, const char *path, const char *name, const std::string &value)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    const LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                                   static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-}
 
 struct SkinnedToolTest : ::testing::Test {
     CRegistryBackup m_orvane{HKEY_LOCAL_MACHINE, ORVANE_KEY};

@@ -26,10 +26,6 @@ struct Machine {
     const char *exe;      // becomes Halvex.exe
 };
 
-bool KeyExists(HKEY root, const std::string &path);
-bool CreateKey(HKEY root, const std::string &path);
-bool SetString(HKEY root, const std::string &path, const char *name, const std::string &value);
-
 class CProductMachine {
 public:
     static const char ORVANE_KEY[];
