@@ -6,6 +6,7 @@
 #include "gif/GifBlockWalker.h"
 #include "res/resource.h"
 #include "tests/gif/GifBuilder.h"
+#include "tests/gif/SpinnerLooks.h"
 #include "tests/gif/WindowProbe.h"
 
 #include <gtest/gtest.h>
@@ -80,13 +81,9 @@ protected:
     }
 
     // Each change of the painted control over ms milliseconds, with its time.
-    struct Change {
-        DWORD ms;
-        Pixels pixels;
-    };
-    std::vector<Change> Watch(DWORD ms)
+    std::vector<PictureChange> Watch(DWORD ms)
     {
-        std::vector<Change> changes;
+        std::vector<PictureChange> changes;
         const DWORD start = GetTickCount();
         while (GetTickCount() - start < ms) {
             PumpMessages(4);
@@ -213,7 +210,7 @@ TEST_F(AnimatedPictureTest, SpinnerTurnsAndComesBackAfterEightFrames)
     ASSERT_TRUE(m_picture.SetBackground(LIGHT_BLUE));
     ASSERT_NE(Start(), 0u);
 
-    std::vector<Change> changes = Watch(2600);
+    std::vector<PictureChange> changes = Watch(2600);
     // Until the first frame is drawn the canvas is plain.
     while (!changes.empty() && changes.front().pixels.DistinctColours() == 1)
         changes.erase(changes.begin());
@@ -221,29 +218,16 @@ TEST_F(AnimatedPictureTest, SpinnerTurnsAndComesBackAfterEightFrames)
 
     // Seven looks per turn (the second frame adds one transparent pixel and holds the first
     // look one more tick), each a spinner on light blue, never a flat square.
-    std::vector<Pixels> looks;
-    std::vector<std::vector<DWORD>> entered;
-    for (const Change &c : changes) {
+    for (const PictureChange &c : changes) {
         EXPECT_GE(c.pixels.DistinctColours(), 3u) << "at " << c.ms << " ms";
         EXPECT_EQ(c.pixels.At(0, 0), LIGHT_BLUE);
         EXPECT_EQ(c.pixels.At(16, 16), LIGHT_BLUE);
-        auto it = std::find(looks.begin(), looks.end(), c.pixels);
-        if (it == looks.end()) {
-            looks.push_back(c.pixels);
-            entered.emplace_back();
-            it = looks.end() - 1;
-        }
-        entered[static_cast<size_t>(it - looks.begin())].push_back(c.ms);
     }
-    EXPECT_EQ(looks.size(), 7u);
+    const SpinnerLooks spinner(changes);
+    EXPECT_EQ(spinner.looks.size(), 7u);
     // Each look comes back one turn later: eight frames of 100 ms.
-    std::vector<DWORD> turns;
-    for (const std::vector<DWORD> &times : entered)
-        for (size_t i = 1; i < times.size(); ++i)
-            turns.push_back(times[i] - times[i - 1]);
-    ASSERT_GE(turns.size(), 7u);
-    std::sort(turns.begin(), turns.end());
-    const DWORD median = turns[turns.size() / 2];
+    ASSERT_GE(spinner.turns.size(), 7u);
+    const DWORD median = spinner.MedianTurn();
     EXPECT_GE(median, 640u);
     EXPECT_LE(median, 1100u);
 }
@@ -275,7 +259,7 @@ TEST_F(AnimatedPictureTest, DisposalMethodsOfAFrame)
                              .Bytes()));
         ASSERT_TRUE(m_picture.SetBackground(background));
         m_picture.StartAnimation();
-        const std::vector<Change> changes = Watch(1300);
+        const std::vector<PictureChange> changes = Watch(1300);
         m_picture.StopAnimation();
         const Pixels next = Painted(12, 12, RED, {{{3, 3, 9, 9}, c.left}, {{0, 0, 1, 1}, BLUE}});
         int seen = 0;

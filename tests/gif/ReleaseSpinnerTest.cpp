@@ -2,6 +2,7 @@
 // spinner of its release panel turns at 100 ms a frame on light blue, and is never a flat
 // square.
 #include "res/resource.h"
+#include "tests/gif/SpinnerLooks.h"
 #include "tests/gif/WindowProbe.h"
 #include "tests/release/HolderProcess.h"
 #include "tests/scenario/ToolProcess.h"
@@ -14,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -100,11 +100,7 @@ TEST_F(ReleaseSpinnerTest, SpinnerTurnsWhileTheToolReleases)
     EXPECT_EQ(rc.bottom - rc.top, 17);
 
     // Each change of the spinner on screen while the release runs.
-    struct Change {
-        DWORD ms;
-        Pixels pixels;
-    };
-    std::vector<Change> changes;
+    std::vector<PictureChange> changes;
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 2000 && IsWindowVisible(hPanel)) {
         Pixels p = CaptureScreen(rc);
@@ -115,29 +111,16 @@ TEST_F(ReleaseSpinnerTest, SpinnerTurnsWhileTheToolReleases)
     const DWORD watched = GetTickCount() - start;
     ASSERT_GE(watched, 1200u) << "the release ended before the spinner could be watched for a turn and a half";
     ASSERT_GE(changes.size(), 10u) << "the spinner should turn";
-    std::vector<Pixels> looks;
-    std::vector<std::vector<DWORD>> entered;
-    for (const Change &c : changes) {
+    for (const PictureChange &c : changes) {
         EXPECT_GE(c.pixels.DistinctColours(), 3u) << "a flat square at " << c.ms << " ms";
         EXPECT_EQ(c.pixels.At(0, 0), LIGHT_BLUE);
-        auto it = std::find(looks.begin(), looks.end(), c.pixels);
-        if (it == looks.end()) {
-            looks.push_back(c.pixels);
-            entered.emplace_back();
-            it = looks.end() - 1;
-        }
-        entered[static_cast<size_t>(it - looks.begin())].push_back(c.ms);
     }
-    EXPECT_EQ(looks.size(), 7u);
+    const SpinnerLooks spinner(changes);
+    EXPECT_EQ(spinner.looks.size(), 7u);
     // One turn: eight frames of 100 ms.
-    std::vector<DWORD> turns;
-    for (const std::vector<DWORD> &times : entered)
-        for (size_t i = 1; i < times.size(); ++i)
-            turns.push_back(times[i] - times[i - 1]);
-    ASSERT_GE(turns.size(), 3u) << "watched " << watched << " ms";
-    std::sort(turns.begin(), turns.end());
-    EXPECT_GE(turns[turns.size() / 2], 640u);
-    EXPECT_LE(turns[turns.size() / 2], 1100u);
+    ASSERT_GE(spinner.turns.size(), 3u) << "watched " << watched << " ms";
+    EXPECT_GE(spinner.MedianTurn(), 640u);
+    EXPECT_LE(spinner.MedianTurn(), 1100u);
 
     // Closed during the release, with the spinner turning, the tool still ends at once.
     const DWORD closing = GetTickCount();

@@ -20,6 +20,12 @@ struct Pixels {
     bool operator!=(const Pixels &o) const { return !(*this == o); }
 };
 
+// A picture as captured after it changed: when (ms since watching began) and what it showed.
+struct PictureChange {
+    DWORD ms;
+    Pixels pixels;
+};
+
 // The client area of a window of this process as it last painted it.
 Pixels CaptureClient(HWND hWnd);
 // A rectangle of the screen (any process's windows).
