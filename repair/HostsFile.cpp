@@ -107,19 +107,6 @@ HostsReplaceFn SetHostsReplaceFn(HostsReplaceFn pfnReplace)
 
 namespace {
 
-// Reads the file and finds the lines to remove; false when there is nothing to do.
-bool ReadRedirects(std::string &path, HostsFilterResult &filtered, HostsRedirects *found)
-{
-    path = HostsPath();
-    std::string data;
-    if (path.empty() || !ReadWholeFile(path, data))
-        return false;
-    if (found)
-        found->bReadable = true;
-    filtered = FilterHostsText(data.data(), data.size(), HALVEX_WEB_DOMAIN, found ? &found->lines : nullptr);
-    return filtered.nRemoved != 0;
-}
-
 // Whether a rewrite may go ahead, and the attributes to give the new file.
 bool CanRewrite(const std::string &path, DWORD *attributes)
 {
@@ -137,30 +124,47 @@ bool CanRewrite(const std::string &path, DWORD *attributes)
     return true;
 }
 
+// What a repair would write, and where.
+struct HostsRewrite {
+    std::string path;
+    HostsFilterResult filtered;
+    DWORD attributes = 0;
+};
+
+// The steps the scan and the repair share, so that the scan reports exactly what the repair
+// would do: reads the file, finds the lines to remove and checks that the file may be
+// rewritten. Returns 0 when there is nothing to do, -1 when the file refuses the rewrite,
+// 1 when the rewrite may go ahead (rewrite is filled in then).
+int PlanRewrite(HostsRedirects *found, HostsRewrite *rewrite)
+{
+    if (found)
+        *found = HostsRedirects();
+    rewrite->path = HostsPath();
+    std::string data;
+    if (rewrite->path.empty() || !ReadWholeFile(rewrite->path, data))
+        return 0;
+    if (found)
+        found->bReadable = true;
+    rewrite->filtered =
+        FilterHostsText(data.data(), data.size(), HALVEX_WEB_DOMAIN, found ? &found->lines : nullptr);
+    if (rewrite->filtered.nRemoved == 0)
+        return 0;
+    return CanRewrite(rewrite->path, &rewrite->attributes) ? 1 : -1;
+}
+
 } // namespace
 
 int RepairHostsFile(HostsRedirects *found)
 {
-    if (found)
-        *found = HostsRedirects();
-    std::string path;
-    HostsFilterResult filtered;
-    if (!ReadRedirects(path, filtered, found))
-        return 0;
-    DWORD attributes;
-    if (!CanRewrite(path, &attributes))
-        return -1;
-    return ReplaceWithText(path, filtered.strKept, attributes) ? 1 : -1;
+    HostsRewrite rewrite;
+    const int plan = PlanRewrite(found, &rewrite);
+    if (plan != 1)
+        return plan;
+    return ReplaceWithText(rewrite.path, rewrite.filtered.strKept, rewrite.attributes) ? 1 : -1;
 }
 
 int FindHostsRedirects(HostsRedirects *found)
 {
-    if (found)
-        *found = HostsRedirects();
-    std::string path;
-    HostsFilterResult filtered;
-    if (!ReadRedirects(path, filtered, found))
-        return 0;
-    DWORD attributes;
-    return CanRewrite(path, &attributes) ? 1 : -1;
+    HostsRewrite rewrite;
+    return PlanRewrite(found, &rewrite);
 }
