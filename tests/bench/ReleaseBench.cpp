@@ -4,6 +4,7 @@
 #include "repair/HandleTable.h"
 #include "repair/InstallDir.h"
 #include "repair/LockedFileRelease.h"
+#include "tests/bench/BenchClock.h"
 #include "tests/release/HolderProcess.h"
 #include "tests/release/TempDir.h"
 
@@ -12,14 +13,6 @@
 #include <cstdlib>
 
 namespace {
-
-double Now()
-{
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct FloorResult
 {

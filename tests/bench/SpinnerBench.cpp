@@ -5,6 +5,7 @@
 //   spinner_bench.exe [SECONDS]   (seconds per measured phase; default 10)
 #include "gif/CAnimatedPicture.h"
 #include "res/resource.h"
+#include "tests/bench/BenchClock.h"
 #include "tests/gif/GifBuilder.h"
 #include "tests/gif/WindowProbe.h"
 
@@ -19,14 +20,6 @@
 #include <vector>
 
 namespace {
-
-double Now()
-{
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 double FileTimeSeconds(const FILETIME &ft)
 {

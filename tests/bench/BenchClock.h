@@ -1,0 +1,12 @@
+// The benchmarks' clock: seconds on the performance counter.
+#pragma once
+
+#include <windows.h>
+
+inline double Now()
+{
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
