@@ -1,6 +1,7 @@
 // The off-screen surface over a real device context: nothing reaches the target before the
 // surface ends, then the whole rectangle at once; what is not drawn keeps the background.
 #include "skin/CMemoryDC.h"
+#include "tests/skin/SkinTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,15 +24,9 @@ struct Target {
 
     Target()
     {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = CX;
-        bi.bmiHeader.biHeight = -CY;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
         HDC hScreen = ::GetDC(nullptr);
         dc.Attach(::CreateCompatibleDC(hScreen));
-        hBitmap = ::CreateDIBSection(hScreen, &bi, DIB_RGB_COLORS, reinterpret_cast<void **>(&pBits), nullptr, 0);
+        hBitmap = CreateDib(hScreen, CX, CY, reinterpret_cast<void **>(&pBits));
         ::ReleaseDC(nullptr, hScreen);
         hOld = dc.SelectObject(hBitmap);
         dc.FillSolidRect(0, 0, CX, CY, TARGET);

@@ -22,18 +22,6 @@ Picture FromBits(const void *pBits, int stride, int cx, int cy)
     return p;
 }
 
-HBITMAP CreateDib(HDC hdc, int cx, int cy, void **ppBits)
-{
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = cx;
-    bi.bmiHeader.biHeight = -cy;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    return ::CreateDIBSection(hdc, &bi, DIB_RGB_COLORS, ppBits, nullptr, 0);
-}
-
 bool RunUnix(const std::string &args)
 {
     // Wine starts Unix programs from their Unix path; it gives no handle to wait on.
@@ -51,6 +39,18 @@ bool RunUnix(const std::string &args)
 }
 
 } // namespace
+
+HBITMAP CreateDib(HDC hdc, int cx, int cy, void **ppBits)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = cx;
+    bi.bmiHeader.biHeight = -cy;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return ::CreateDIBSection(hdc, &bi, DIB_RGB_COLORS, ppBits, nullptr, 0);
+}
 
 std::string Picture::Save(const std::string &name) const
 {

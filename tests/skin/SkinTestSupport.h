@@ -22,6 +22,9 @@ struct Picture {
     std::string Save(const std::string &name) const;
 };
 
+// A top-down 32-bit DIB section of cx x cy; *ppBits receives its pixels (0x00RRGGBB).
+HBITMAP CreateDib(HDC hdc, int cx, int cy, void **ppBits);
+
 // Reads the screen into a DC and bitmap made once, so a capture creates no GDI object.
 class CScreenGrabber {
 public:
