@@ -1,7 +1,8 @@
 #!/bin/bash
 # Configures and builds the three trees:
 #   build/i686    the shipped 32-bit HalvexFix.exe
-#   build/x64     the same sources for x86_64, with the Windows tests (run under wine64)
+#   build/x64     the same sources for x86_64, built as the shipped exe is (for size, no debug
+#                 information), with the Windows tests (run under wine64)
 #   build/native  the plain C++ core with its tests, sanitizers and fuzzers (clang)
 # Usage: tools/build.sh [i686|x64|native]...   (all three when none is named)
 # X64_TARGETS limits the x64 tree to the named targets (the demo needs only a few).
@@ -19,7 +20,7 @@ for t in "${trees[@]}"; do
       -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686.cmake" >/dev/null
     cmake --build "$dir" -j "$jobs" --target HalvexFix ;;
   x64)
-    [ -f "$dir/build.ninja" ] || cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    [ -f "$dir/build.ninja" ] || cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64.cmake" \
       -DHALVEX_I686_EXE="$top/build/i686/bin/HalvexFix.exe" >/dev/null
     # shellcheck disable=SC2086
