@@ -28,9 +28,6 @@ const char DOWNLOAD_PAGE[] = "http://" HALVEX_WEB_DOMAIN "/halvex/download.shtml
 // Painted onto the caption bar; the window's own title stays empty.
 const char PAINTED_TITLE[] = " Halvex修复工具 V1.0";
 
-const char HOSTS_REPAIRED[] = "成功修复" HALVEX_WEB_DOMAIN "域名劫持!";
-const char HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN "被域名劫持, 修复不成功!";
-
 // Findings go to the process-wide text and outcome; only the dialog can disable safe start.
 class CDialogRecord : public WorkflowRecord {
 public:

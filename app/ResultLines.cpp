@@ -1,5 +1,10 @@
 #include "app/ResultLines.h"
 
+#include "BuildConfig.h"
+
+const char HOSTS_REPAIRED[] = "成功修复" HALVEX_WEB_DOMAIN "域名劫持!";
+const char HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN "被域名劫持, 修复不成功!";
+
 const char *ResultLineText(ResultLine line)
 {
     switch (line) {

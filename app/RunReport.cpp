@@ -49,6 +49,13 @@ void RunReport::Add(FindingCode code, FindingStatus status, const std::string &l
     findings.push_back(Finding{code, status, line});
 }
 
+FindingStatus RunReport::StatusFor(bool repaired) const
+{
+    if (nMode == MODE_SCAN)
+        return repaired ? STATUS_WOULD_REPAIR : STATUS_CANNOT_REPAIR;
+    return repaired ? STATUS_REPAIRED : STATUS_NOT_REPAIRED;
+}
+
 Finding *RunReport::Find(FindingCode code)
 {
     for (Finding &f : findings)
@@ -88,7 +95,7 @@ void SettleHeldOpen(RunReport &report, bool freed)
 {
     if (freed)
         return;
-    const FindingStatus status = report.nMode == MODE_SCAN ? STATUS_CANNOT_REPAIR : STATUS_NOT_REPAIRED;
+    const FindingStatus status = report.StatusFor(false);
     if (Finding *held = report.Find(FINDING_HELD_OPEN))
         held->nStatus = status;
     else
@@ -98,8 +105,8 @@ void SettleHeldOpen(RunReport &report, bool freed)
 void CompleteReport(RunReport &report, const std::string &reinstallLine)
 {
     if (report.nOutcome == OUTCOME_REINSTALL) {
-        report.Add(report.bLocated ? FINDING_PRODUCT_DAMAGED : FINDING_PRODUCT_NOT_FOUND,
-                   report.nMode == MODE_SCAN ? STATUS_CANNOT_REPAIR : STATUS_NOT_REPAIRED, reinstallLine);
+        report.Add(report.bLocated ? FINDING_PRODUCT_DAMAGED : FINDING_PRODUCT_NOT_FOUND, report.StatusFor(false),
+                   reinstallLine);
     }
     report.nExitCode = DecideExitCode(report);
 }
@@ -133,10 +140,7 @@ void ReportRecord::AppendProblem(ResultLine line)
         code = FINDING_MAIN_EXE_INFECTED;
         break;
     }
-    const bool scan = m_report.nMode == MODE_SCAN;
-    const FindingStatus status = repaired ? (scan ? STATUS_WOULD_REPAIR : STATUS_REPAIRED)
-                                          : (scan ? STATUS_CANNOT_REPAIR : STATUS_NOT_REPAIRED);
-    m_report.Add(code, status, m_pfnLineText ? m_pfnLineText(line) : std::string());
+    m_report.Add(code, m_report.StatusFor(repaired), m_pfnLineText ? m_pfnLineText(line) : std::string());
 }
 
 void ReportRecord::SetOutcome(int outcome)

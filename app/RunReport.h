@@ -90,6 +90,8 @@ struct RunReport {
 
     void Add(FindingCode code, FindingStatus status, const std::string &line);
     Finding *Find(FindingCode code);
+    // The status of a finding that was repaired (scanning: would be) or not (cannot be).
+    FindingStatus StatusFor(bool repaired) const;
 };
 
 // The exit code of a finished run: reinstall first, then anything left unrepaired, then

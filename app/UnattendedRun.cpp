@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "BuildConfig.h"
 #include "app/ConsoleOutput.h"
 #include "app/QuietProductChecks.h"
 #include "app/ReportFile.h"
@@ -19,11 +18,8 @@
 
 namespace {
 
-// The texts the window shows for these findings: the reinstall panel and the two messages
-// of the download command.
+// The text the window's reinstall panel shows.
 const char REINSTALL_TEXT[] = "未发现Halvex文件或Halvex文件被损坏，您可以点击“下载Halvex”重新安装Halvex。";
-const char HOSTS_REPAIRED[] = "成功修复" HALVEX_WEB_DOMAIN "域名劫持!";
-const char HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN "被域名劫持, 修复不成功!";
 
 const char RUN_LOCK_FOREIGN_TEXT[] =
     u8"修复工具的运行锁被其他程序占用（可能是恶意程序），本次运行未加锁";
@@ -126,12 +122,9 @@ void RunChecks(RunReport &report)
     report.bHostsReadable = hosts.bReadable;
     for (const std::string &line : hosts.lines)
         report.hostsRedirectLines.push_back(ToUtf8(line, CP_ACP));
-    if (hostsResult == 1)
-        report.Add(FINDING_HOSTS_REDIRECT, scan ? STATUS_WOULD_REPAIR : STATUS_REPAIRED,
-                   ToUtf8(HOSTS_REPAIRED, TOOL_CODE_PAGE));
-    else if (hostsResult == -1)
-        report.Add(FINDING_HOSTS_REDIRECT, scan ? STATUS_CANNOT_REPAIR : STATUS_NOT_REPAIRED,
-                   ToUtf8(HOSTS_NOT_REPAIRED, TOOL_CODE_PAGE));
+    if (hostsResult != 0)
+        report.Add(FINDING_HOSTS_REDIRECT, report.StatusFor(hostsResult == 1),
+                   ToUtf8(hostsResult == 1 ? HOSTS_REPAIRED : HOSTS_NOT_REPAIRED, TOOL_CODE_PAGE));
 }
 
 int RunQuiet(const CommandLine &cmd)
