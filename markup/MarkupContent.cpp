@@ -182,15 +182,15 @@ void MarkupContent::LayoutRuns(MarkupMeasurer &measurer, const CharStepper &step
 
 const LineFragment *MarkupContent::LinkFragmentAt(int x, int y) const
 {
-    for (const std::unique_ptr<MarkupRun> &run : m_runs)
-        for (const LineFragment &fragment : run->fragments)
-            if (fragment.nLink == 1 && fragment.rc.Contains(x, y))
-                return &fragment;
-    return nullptr;
+    const LineFragment *fragment = nullptr;
+    LinkRunAt(x, y, nullptr, &fragment);
+    return fragment;
 }
 
-const MarkupRun *MarkupContent::LinkRunAt(int x, int y, int *pOffset) const
+const MarkupRun *MarkupContent::LinkRunAt(int x, int y, int *pOffset, const LineFragment **ppFragment) const
 {
+    if (ppFragment)
+        *ppFragment = nullptr;
     int offset = 0;
     for (const std::unique_ptr<MarkupRun> &run : m_runs) {
         int placed = 0;
@@ -198,6 +198,8 @@ const MarkupRun *MarkupContent::LinkRunAt(int x, int y, int *pOffset) const
             if (fragment.nLink == 1 && fragment.rc.Contains(x, y)) {
                 if (pOffset)
                     *pOffset = offset;
+                if (ppFragment)
+                    *ppFragment = &fragment;
                 return run.get();
             }
             placed += fragment.strText.GetLength();

@@ -37,7 +37,8 @@ public:
     const LineFragment *LinkFragmentAt(int x, int y) const;
     // The text run owning that piece, and the byte offset of its text within the placed
     // display text (the bytes of the pieces of all earlier text runs); null if none.
-    const MarkupRun *LinkRunAt(int x, int y, int *pOffset) const;
+    // ppFragment, when given, receives the piece.
+    const MarkupRun *LinkRunAt(int x, int y, int *pOffset, const LineFragment **ppFragment = nullptr) const;
 
     std::deque<TextStyle> m_styles;   // the style stack; the last element is current
     CString m_strPlain;               // display text of all text runs, in order
