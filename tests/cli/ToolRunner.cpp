@@ -4,6 +4,7 @@
 #include "tests/support/MessageBoxes.h"
 #include "tests/support/TestPaths.h"
 
+#include <cstdio>
 #include <map>
 
 namespace {
@@ -100,13 +101,17 @@ bool CToolRunner::Start(const std::string &args, bool bRedirect)
         CloseHandle(out);
     if (in)
         CloseHandle(in);
-    if (!started)
+    if (!started) {
+        std::fprintf(stderr, "the tool did not start: error %lu\n", GetLastError());
         return false;
+    }
     // Watching begins before the tool runs any code of its own.
     m_hHook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, OnWinEvent, m_pi.dwProcessId, 0,
                               WINEVENT_OUTOFCONTEXT);
     if (m_hHook)
         Created()[m_hHook] = 0;
+    else
+        std::fprintf(stderr, "no window-creation hook on the tool: error %lu\n", GetLastError());
     ResumeThread(m_pi.hThread);
     return m_hHook != nullptr;
 }
