@@ -184,11 +184,8 @@ class CliTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        m_base = std::string(temp) + "hx cli " + std::to_string(GetCurrentProcessId());
-        RemoveTree(m_base);
-        ASSERT_TRUE(CreateDirectoryA(m_base.c_str(), nullptr));
+        m_base = FreshTestDir("hx cli");
+        ASSERT_FALSE(m_base.empty());
         m_reports = m_base + "\\reports dir";
         ASSERT_TRUE(CreateDirectoryA(m_reports.c_str(), nullptr));
         m_machine.reset(new CProductMachine(m_base));

@@ -7,7 +7,7 @@
 #include "tests/release/HolderProcess.h"
 #include "tests/scenario/ToolProcess.h"
 #include "tests/support/FileTree.h"
-#include "tests/support/FixturePaths.h"
+#include "tests/support/ProductMachine.h"
 #include "tests/support/RegistryBackup.h"
 #include "tests/support/RegistryKeys.h"
 
@@ -15,13 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-const char ORVANE_KEY[] = "Software\\Orvane";
-const char PRODUCT_KEY[] = "Software\\Orvane\\Halvex";
 const char APP_DEFAULTS_KEY[] = "Software\\Wine\\AppDefaults";
 const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Driver";
 const COLORREF LIGHT_BLUE = RGB(235, 248, 255);
@@ -32,29 +31,22 @@ class ReleaseSpinnerTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        m_base = std::string(temp) + "hx spinner " + std::to_string(GetCurrentProcessId());
-        RemoveTree(m_base);
-        ASSERT_TRUE(CreateDirectoryA(m_base.c_str(), nullptr));
+        m_base = FreshTestDir("hx spinner");
+        ASSERT_FALSE(m_base.empty());
+        m_machine.reset(new CProductMachine(m_base));
         // The tool's windows are left unmanaged, as in the scenario tests.
         ASSERT_TRUE(SetString(HKEY_CURRENT_USER, X11_TOOL_KEY, "Managed", "N"));
     }
     void TearDown() override { RemoveTree(m_base); }
 
     std::string m_base;
-    CRegistryBackup m_orvane{HKEY_LOCAL_MACHINE, ORVANE_KEY};
+    std::unique_ptr<CProductMachine> m_machine;
     CRegistryBackup m_appDefaults{HKEY_CURRENT_USER, APP_DEFAULTS_KEY};
 };
 
 TEST_F(ReleaseSpinnerTest, SpinnerTurnsWhileTheToolReleases)
 {
-    const std::string install = m_base + "\\Halvex Product";
-    const std::string exe = install + "\\Halvex.exe";
-    ASSERT_TRUE(CreateDirectoryA(install.c_str(), nullptr));
-    ASSERT_TRUE(CopyFileA(SigningFixturePath("maker-100001.exe").c_str(), (install + "\\HalvexMain.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(SigningFixturePath("maker-100000.exe").c_str(), exe.c_str(), FALSE));
-    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "Install", install));
+    ASSERT_TRUE(m_machine->Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"}));
 
     // The walk examines every file handle of every process: this one holds many copies of
     // one handle (copies cost the server no descriptor, unlike opens).
@@ -80,7 +72,7 @@ TEST_F(ReleaseSpinnerTest, SpinnerTurnsWhileTheToolReleases)
         }
     } closeAll{copies, hFiller};
     HolderProcess holder;
-    ASSERT_TRUE(holder.Start({exe}));
+    ASSERT_TRUE(holder.Start({m_machine->ExePath()}));
 
     CToolProcess tool;
     ASSERT_TRUE(tool.Start());

@@ -5,7 +5,7 @@
 #include "tests/scenario/ToolProcess.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/FileTree.h"
-#include "tests/support/FixturePaths.h"
+#include "tests/support/ProductMachine.h"
 #include "tests/support/RegistryBackup.h"
 #include "tests/support/RegistryKeys.h"
 #include "tests/support/TestPaths.h"
@@ -18,13 +18,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-const char ORVANE_KEY[] = "Software\\Orvane";
-const char PRODUCT_KEY[] = "Software\\Orvane\\Halvex";
 const char HTTP_COMMAND_KEY[] = "http\\shell\\open\\command";
 const char FORUM_URL[] = "http://" HALVEX_WEB_DOMAIN "/bbs/jump/halvex.html";
 const COLORREF BACKGROUND = RGB(235, 248, 255);
@@ -99,18 +98,11 @@ class ForumLinkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char temp[MAX_PATH] = {};
-        ::GetTempPathA(MAX_PATH, temp);
-        m_base = std::string(temp) + "hx forum " + std::to_string(::GetCurrentProcessId());
-        RemoveTree(m_base);
-        ASSERT_TRUE(::CreateDirectoryA(m_base.c_str(), nullptr));
-        const std::string install = m_base + "\\Halvex Product";
-        ASSERT_TRUE(::CreateDirectoryA(install.c_str(), nullptr));
+        m_base = FreshTestDir("hx forum");
+        ASSERT_FALSE(m_base.empty());
+        m_machine.reset(new CProductMachine(m_base));
         // Genuine and large enough: the outcome is clean, the advice panel is shown.
-        ASSERT_TRUE(::CopyFileA(SigningFixturePath("maker-100001.exe").c_str(), (install + "\\HalvexMain.exe").c_str(), FALSE));
-        ASSERT_TRUE(::CopyFileA(SigningFixturePath("maker-100000.exe").c_str(), (install + "\\Halvex.exe").c_str(), FALSE));
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, ORVANE_KEY);
-        ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "Install", install));
+        ASSERT_TRUE(m_machine->Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"}));
         m_log = m_base + "\\browser.log";
         ::SetEnvironmentVariableA("HALVEX_LAUNCH_LOG", m_log.c_str());
         ASSERT_TRUE(SetString(HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY, nullptr,
@@ -137,7 +129,7 @@ protected:
         return nullptr;
     }
 
-    CRegistryBackup m_orvane{HKEY_LOCAL_MACHINE, ORVANE_KEY};
+    std::unique_ptr<CProductMachine> m_machine;
     CRegistryBackup m_httpCommand{HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY};
     std::string m_base;
     std::string m_log;

@@ -9,6 +9,7 @@
 #include "tests/support/FileContents.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/RegistryBackup.h"
+#include "tests/support/RegistryKeys.h"
 #include "tests/support/TestPaths.h"
 
 #include <windows.h>
@@ -105,21 +106,12 @@ class LabelFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char temp[MAX_PATH] = {};
-        ::GetTempPathA(MAX_PATH, temp);
-        m_dir = std::string(temp) + "hx markup " + std::to_string(::GetCurrentProcessId());
-        RemoveTree(m_dir);
-        ASSERT_TRUE(::CreateDirectoryA(m_dir.c_str(), nullptr));
+        m_dir = FreshTestDir("hx markup");
+        ASSERT_FALSE(m_dir.empty());
         m_log = m_dir + "\\browser.log";
         ::SetEnvironmentVariableA("HALVEX_LAUNCH_LOG", m_log.c_str());
-        const std::string command = "\"" + ExeDir() + "\\launch_probe.exe\" \"%1\"";
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                    nullptr),
-                  ERROR_SUCCESS);
-        ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(command.c_str()),
-                         static_cast<DWORD>(command.size() + 1));
-        ::RegCloseKey(key);
+        ASSERT_TRUE(SetString(HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY, nullptr,
+                              "\"" + ExeDir() + "\\launch_probe.exe\" \"%1\""));
 
         ASSERT_TRUE(m_host.Create(IDD_REPAIR_DIALOG, nullptr));
         ASSERT_TRUE(m_panel.Create(IDD_ADVICE_PANEL, &m_host));

@@ -120,11 +120,8 @@ class ScenarioTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        m_base = std::string(temp) + "hx scenario " + std::to_string(GetCurrentProcessId());
-        RemoveTree(m_base);
-        ASSERT_TRUE(CreateDirectoryA(m_base.c_str(), nullptr));
+        m_base = FreshTestDir("hx scenario");
+        ASSERT_FALSE(m_base.empty());
         m_machine.reset(new CProductMachine(m_base));
         m_productLog = m_base + "\\product.log";
         m_browserLog = m_base + "\\browser.log";

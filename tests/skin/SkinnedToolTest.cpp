@@ -6,7 +6,7 @@
 #include "tests/scenario/ToolProcess.h"
 #include "tests/skin/SkinTestSupport.h"
 #include "tests/support/FileTree.h"
-#include "tests/support/FixturePaths.h"
+#include "tests/support/ProductMachine.h"
 #include "tests/support/RegistryBackup.h"
 #include "tests/support/RegistryKeys.h"
 
@@ -14,13 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace {
 
-const char ORVANE_KEY[] = "Software\\Orvane";
-const char PRODUCT_KEY[] = "Software\\Orvane\\Halvex";
-const char HIJACK_KEY[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\Halvex.exe";
 // Without a window manager Wine waits for one each time a window hides: the tool is left
 // unmanaged.
 const char APP_DEFAULTS_KEY[] = "Software\\Wine\\AppDefaults";
@@ -30,36 +28,22 @@ const COLORREF BLACK = RGB(0, 0, 0);
 const COLORREF LIGHT_GREY = RGB(192, 192, 192);
 
 struct SkinnedToolTest : ::testing::Test {
-    CRegistryBackup m_orvane{HKEY_LOCAL_MACHINE, ORVANE_KEY};
-    CRegistryBackup m_hijack{HKEY_LOCAL_MACHINE, HIJACK_KEY};
     CRegistryBackup m_appDefaults{HKEY_CURRENT_USER, APP_DEFAULTS_KEY};
-    std::string m_install;
+    std::string m_base;
+    std::unique_ptr<CProductMachine> m_machine;
 
     void SetUp() override
     {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, ORVANE_KEY);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, HIJACK_KEY);
+        m_base = FreshTestDir("hx skin");
+        ASSERT_FALSE(m_base.empty());
+        m_machine.reset(new CProductMachine(m_base));
+        // No install location until a test installs the product.
+        ASSERT_TRUE(m_machine->Prepare({Location::None, Hijack::None, nullptr, nullptr}));
         ASSERT_TRUE(SetString(HKEY_CURRENT_USER, X11_TOOL_KEY, "Managed", "N"));
         const POINT away = FarCorner();
         ASSERT_TRUE(MovePointer(away.x, away.y)) << "xdotool could not move the pointer";
     }
-    void TearDown() override
-    {
-        if (!m_install.empty())
-            RemoveTree(m_install);
-    }
-    // The product installed from two fixture programs.
-    void Install(const char *mainExe, const char *exe)
-    {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        m_install = std::string(temp) + "hx skin " + std::to_string(GetCurrentProcessId());
-        RemoveTree(m_install);
-        ASSERT_TRUE(CreateDirectoryA(m_install.c_str(), nullptr));
-        ASSERT_TRUE(CopyFileA(SigningFixturePath(mainExe).c_str(), (m_install + "\\HalvexMain.exe").c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA(SigningFixturePath(exe).c_str(), (m_install + "\\Halvex.exe").c_str(), FALSE));
-        ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "Install", m_install));
-    }
+    void TearDown() override { RemoveTree(m_base); }
 };
 
 // The button shows image nFace by the three-slice stretch, with its caption in the middle
@@ -147,11 +131,9 @@ TEST_F(SkinnedToolTest, SafeStartDisabledAfterADamagedRecheckShowsTheDisabledFac
 {
     // Halvex.exe held open, HalvexMain.exe unsigned and Halvex.exe too small: after the
     // release the re-check finds the product damaged and disables safe start.
-    Install("unsigned.exe", "maker-99999.exe");
-    if (HasFatalFailure())
-        return;
+    ASSERT_TRUE(m_machine->Prepare({Location::ProductKey, Hijack::None, "unsigned.exe", "maker-99999.exe"}));
     HolderProcess holder;
-    ASSERT_TRUE(holder.Start({m_install + "\\Halvex.exe"}));
+    ASSERT_TRUE(holder.Start({m_machine->ExePath()}));
     CToolProcess tool;
     ASSERT_TRUE(tool.Start());
     ToolView view;

@@ -2,6 +2,15 @@
 
 #include <windows.h>
 
+std::string FreshTestDir(const char *name)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string dir = std::string(temp) + name + " " + std::to_string(GetCurrentProcessId());
+    RemoveTree(dir);
+    return CreateDirectoryA(dir.c_str(), nullptr) ? dir : std::string();
+}
+
 void RemoveTree(const std::string &dir)
 {
     WIN32_FIND_DATAA data;
