@@ -1,6 +1,6 @@
 #include "app/ConsoleOutput.h"
 
-#include "app/TextConversion.h"
+#include "fw/TextConversion.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/TextConversion.h"
+#include "fw/TextConversion.h"
 #include "repair/ImageHijack.h"
 #include "repair/InstallDir.h"
 

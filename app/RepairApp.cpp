@@ -5,7 +5,7 @@
 #include "app/RunLock.h"
 #include "app/RunReport.h"
 #include "app/RunningWindow.h"
-#include "app/TextConversion.h"
+#include "fw/TextConversion.h"
 #include "app/UnattendedRun.h"
 
 CRepairApp theApp;

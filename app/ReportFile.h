@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/TextConversion.h"
+#include "fw/TextConversion.h"
 
 class CReportFile {
 public:

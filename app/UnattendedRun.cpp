@@ -11,7 +11,7 @@
 #include "app/ResultLines.h"
 #include "app/RunLock.h"
 #include "app/RunReport.h"
-#include "app/TextConversion.h"
+#include "fw/TextConversion.h"
 #include "repair/HostsFile.h"
 #include "repair/InstallDir.h"
 #include "repair/LockedFileRelease.h"

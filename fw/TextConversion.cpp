@@ -1,4 +1,4 @@
-#include "app/TextConversion.h"
+#include "fw/TextConversion.h"
 
 #include <climits>
 
@@ -43,4 +43,31 @@ std::string FromUtf8(const std::string &utf8, UINT codePage)
 {
     const WideText wide = MultiByteToWide(utf8, CP_UTF8);
     return WideToMultiByte(wide.data(), static_cast<int>(wide.size() - 1), codePage);
+}
+
+WideText ToolToWide(const char *text)
+{
+    return MultiByteToWide(text ? std::string(text) : std::string(), TOOL_CODE_PAGE);
+}
+
+WideText ToolToWide(const char *text, int length)
+{
+    if (!text || length <= 0)
+        return MultiByteToWide(std::string(), TOOL_CODE_PAGE);
+    return MultiByteToWide(std::string(text, static_cast<size_t>(length)), TOOL_CODE_PAGE);
+}
+
+std::string WideToTool(const wchar_t *text, int length)
+{
+    return WideToMultiByte(text, length, TOOL_CODE_PAGE);
+}
+
+WideText PathToWide(const char *path)
+{
+    return MultiByteToWide(path ? std::string(path) : std::string(), CP_UTF8);
+}
+
+std::string WideToPath(const wchar_t *path, int length)
+{
+    return WideToMultiByte(path, length, CP_UTF8);
 }
