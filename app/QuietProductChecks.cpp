@@ -22,7 +22,7 @@ bool CQuietProductChecks::LocateProduct()
     const char *key = nullptr;
     m_report.bLocated = ::LocateProduct(m_notice, &key) != FALSE;
     if (m_report.bLocated) {
-        m_report.strInstallDir = ToUtf8(GetInstallDir(), CP_ACP);
+        m_report.strInstallDir = GetInstallDir();   // already UTF-8
         m_report.strInstallKey = std::string("HKEY_LOCAL_MACHINE\\") + (key ? key : "");
     }
     return m_report.bLocated;

@@ -63,7 +63,8 @@ CRepairDlg::CRepairDlg(CWnd *pParent)
       m_bReleasing(FALSE)
 {
     LPCSTR lpszIcon = MAKEINTRESOURCEA(IDR_MAINFRAME);
-    m_hIcon = ::LoadIconA(AfxFindResourceHandle(lpszIcon, MAKEINTRESOURCEA(14)), lpszIcon);
+    m_hIcon = ::LoadIconW(AfxFindResourceHandle(lpszIcon, MAKEINTRESOURCEA(14)),
+                          MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
 template <class TPanel> void CRepairDlg::DestroyPanel(TPanel *&pPanel)
@@ -119,8 +120,9 @@ BOOL CRepairDlg::OnInitDialog()
 
     LPCSTR lpszIcon = MAKEINTRESOURCEA(IDR_MAINFRAME);
     HINSTANCE hInst = AfxFindResourceHandle(lpszIcon, MAKEINTRESOURCEA(14));
-    SetIcon(static_cast<HICON>(::LoadImageA(hInst, lpszIcon, IMAGE_ICON, 32, 32, LR_SHARED)), TRUE);
-    SetIcon(static_cast<HICON>(::LoadImageA(hInst, lpszIcon, IMAGE_ICON, 16, 16, LR_SHARED)), FALSE);
+    LPCWSTR lpszIconW = MAKEINTRESOURCEW(IDR_MAINFRAME);
+    SetIcon(static_cast<HICON>(::LoadImageW(hInst, lpszIconW, IMAGE_ICON, 32, 32, LR_SHARED)), TRUE);
+    SetIcon(static_cast<HICON>(::LoadImageW(hInst, lpszIconW, IMAGE_ICON, 16, 16, LR_SHARED)), FALSE);
 
     // The panels start hidden (their templates are not visible); the outcome shows them.
     m_pAdvicePanel = new CAdvicePanel;
@@ -164,7 +166,7 @@ void CRepairDlg::RunStartupChecks()
     if (!m_hReleaseThread) {
         // No worker: nothing was released, present what is known.
         delete pJob;
-        ::PostMessageA(m_hWnd, WM_RELEASE_DONE, 0, 0);
+        ::PostMessageW(m_hWnd, WM_RELEASE_DONE, 0, 0);
     }
 }
 
@@ -179,7 +181,7 @@ DWORD WINAPI CRepairDlg::ReleaseThreadProc(LPVOID pParam)
     } catch (...) {
         // Out of memory for the line: the dialog still leaves the release state.
     }
-    ::PostMessageA(pJob->pDlg->m_hWnd, WM_RELEASE_DONE, 0, 0);
+    ::PostMessageW(pJob->pDlg->m_hWnd, WM_RELEASE_DONE, 0, 0);
     delete pJob;
     return 1;
 }

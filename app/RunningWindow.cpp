@@ -2,11 +2,11 @@
 
 namespace {
 
-const char MAIN_WINDOW_PROP[] = "HalvexFix.MainWindow";
+const wchar_t MAIN_WINDOW_PROP[] = L"HalvexFix.MainWindow";
 
 BOOL CALLBACK FindTagged(HWND hWnd, LPARAM lParam)
 {
-    if (GetPropA(hWnd, MAIN_WINDOW_PROP)) {
+    if (GetPropW(hWnd, MAIN_WINDOW_PROP)) {
         *reinterpret_cast<HWND *>(lParam) = hWnd;
         return FALSE;
     }
@@ -18,7 +18,7 @@ BOOL CALLBACK FindTagged(HWND hWnd, LPARAM lParam)
 void TagMainWindow(HWND hWnd)
 {
     // The property holds no resource: it goes with the window.
-    SetPropA(hWnd, MAIN_WINDOW_PROP, reinterpret_cast<HANDLE>(1));
+    SetPropW(hWnd, MAIN_WINDOW_PROP, reinterpret_cast<HANDLE>(1));
 }
 
 bool RaiseRunningWindow(DWORD timeoutMs)

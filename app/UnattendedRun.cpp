@@ -86,7 +86,7 @@ ExecutableState ExamineExecutable(const char *name, CSystemProductChecks &checks
 {
     ExecutableState exe;
     exe.strName = name;
-    exe.bPresent = GetFileAttributesA(MakeProductPath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    exe.bPresent = GetFileAttributesW(PathToWide(MakeProductPath(name).c_str()).data()) != INVALID_FILE_ATTRIBUTES;
     exe.bGenuine = std::strcmp(name, PRODUCT_MAIN_EXE) == 0 ? checks.CheckProductMainExe() : checks.CheckProductExe();
     exe.nSize = checks.GetProductFileSize(name);
     return exe;

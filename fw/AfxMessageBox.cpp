@@ -1,18 +1,20 @@
 #include "fw/AfxMessageBox.h"
 
-#include <string.h>
+#include <wchar.h>
 
-LPCSTR AfxGetAppName()
+#include "fw/TextConversion.h"
+
+LPCWSTR AfxGetAppName()
 {
-    static char name[MAX_PATH];
+    static wchar_t name[MAX_PATH];
     if (!name[0]) {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
-        const char *base = strrchr(path, '\\');
-        lstrcpynA(name, base ? base + 1 : path, MAX_PATH);
-        char *dot = strrchr(name, '.');
+        wchar_t path[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, path, MAX_PATH - 1);
+        const wchar_t *base = wcsrchr(path, L'\\');
+        wcsncpy(name, base ? base + 1 : path, MAX_PATH - 1);
+        wchar_t *dot = wcsrchr(name, L'.');
         if (dot)
-            *dot = '\0';
+            *dot = L'\0';
     }
     return name;
 }
@@ -24,5 +26,5 @@ int AfxMessageBox(LPCSTR lpszText, UINT nType, UINT /*nIDHelp*/)
     HWND owner = GetActiveWindow();
     if (owner)
         owner = GetLastActivePopup(owner);
-    return MessageBoxA(owner, lpszText ? lpszText : "", AfxGetAppName(), nType);
+    return MessageBoxW(owner, ToolToWide(lpszText).data(), AfxGetAppName(), nType);
 }

@@ -6,7 +6,7 @@
 BOOL CBitmap::LoadBitmap(UINT nIDResource)
 {
     HINSTANCE hInst = AfxFindResourceHandle(MAKEINTRESOURCEA(nIDResource), MAKEINTRESOURCEA(2));
-    return Attach(::LoadBitmapA(hInst, MAKEINTRESOURCEA(nIDResource)));
+    return Attach(::LoadBitmapW(hInst, MAKEINTRESOURCEW(nIDResource)));
 }
 
 BOOL CBitmap::CreateCompatibleBitmap(CDC *pDC, int nWidth, int nHeight)

@@ -6,9 +6,9 @@
 
 class CButton : public CWnd {
 public:
-    UINT GetState() const { return static_cast<UINT>(::SendMessageA(m_hWnd, BM_GETSTATE, 0, 0)); }
+    UINT GetState() const { return static_cast<UINT>(::SendMessageW(m_hWnd, BM_GETSTATE, 0, 0)); }
     void SetState(BOOL bHighlight) { SendMessage(BM_SETSTATE, bHighlight); }
-    int GetCheck() const { return static_cast<int>(::SendMessageA(m_hWnd, BM_GETCHECK, 0, 0)); }
+    int GetCheck() const { return static_cast<int>(::SendMessageW(m_hWnd, BM_GETCHECK, 0, 0)); }
     void SetCheck(int nCheck) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(nCheck)); }
     UINT GetButtonStyle() const { return GetStyle() & 0xFF; }
     void SetButtonStyle(UINT nStyle, BOOL bRedraw = TRUE)

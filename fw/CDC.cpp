@@ -1,5 +1,18 @@
 #include "fw/CDC.h"
 
+#include "fw/TextConversion.h"
+
+namespace {
+WideText ToolTextToWide(LPCSTR lpszString, int nCount)
+{
+    if (!lpszString)
+        return ToolToWide(nullptr);
+    if (nCount < 0)
+        return ToolToWide(lpszString);
+    return ToolToWide(lpszString, nCount);
+}
+} // namespace
+
 CDC::~CDC()
 {
     DeleteDC();
@@ -31,7 +44,7 @@ BOOL CDC::DeleteDC()
 void CDC::FillSolidRect(LPCRECT lpRect, COLORREF crColor)
 {
     const COLORREF old = ::SetBkColor(m_hDC, crColor);
-    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, lpRect, nullptr, 0, nullptr);
+    ::ExtTextOutW(m_hDC, 0, 0, ETO_OPAQUE, lpRect, nullptr, 0, nullptr);
     ::SetBkColor(m_hDC, old);
 }
 
@@ -63,9 +76,22 @@ CPoint CDC::MoveTo(int x, int y)
     return CPoint(old);
 }
 
+int CDC::DrawText(LPCSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat)
+{
+    const WideText text = ToolTextToWide(lpszString, nCount);
+    return ::DrawTextW(m_hDC, text.data(), static_cast<int>(text.size() - 1), lpRect, nFormat);
+}
+
+BOOL CDC::TextOut(int x, int y, LPCSTR lpszString, int nCount)
+{
+    const WideText text = ToolTextToWide(lpszString, nCount);
+    return ::TextOutW(m_hDC, x, y, text.data(), static_cast<int>(text.size() - 1));
+}
+
 CSize CDC::GetTextExtent(LPCSTR lpszString, int nCount) const
 {
+    const WideText text = ToolTextToWide(lpszString, nCount);
     SIZE size = {};
-    ::GetTextExtentPoint32A(m_hDC, lpszString, nCount, &size);
+    ::GetTextExtentPoint32W(m_hDC, text.data(), static_cast<int>(text.size() - 1), &size);
     return CSize(size);
 }

@@ -58,14 +58,10 @@ public:
     BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
     CPoint MoveTo(int x, int y);
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
-    int DrawText(LPCSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat)
-    {
-        return ::DrawTextA(m_hDC, lpszString, nCount, lpRect, nFormat);
-    }
-    BOOL TextOut(int x, int y, LPCSTR lpszString, int nCount)
-    {
-        return ::TextOutA(m_hDC, x, y, lpszString, nCount);
-    }
+    // Texts are the tool's GBK; nCount counts bytes (-1: up to the terminating zero). They
+    // are drawn and measured as UTF-16, so no system code page stands in between.
+    int DrawText(LPCSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat);
+    BOOL TextOut(int x, int y, LPCSTR lpszString, int nCount);
     CSize GetTextExtent(LPCSTR lpszString, int nCount) const;
     COLORREF GetPixel(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
 };

@@ -40,18 +40,19 @@ INT_PTR CDialog::DoModal()
 
     m_bContinueModal = TRUE;
     m_nModalResult = -1;
+    // Created as Unicode: the templates' texts reach the controls whole on every code page.
     LPCSTR lpszTemplate = MAKEINTRESOURCEA(m_nIDTemplate);
-    HWND hWnd = ::CreateDialogParamA(AfxFindResourceHandle(lpszTemplate, MAKEINTRESOURCEA(5)),
-                                     lpszTemplate, hWndParent, DialogProc,
+    HWND hWnd = ::CreateDialogParamW(AfxFindResourceHandle(lpszTemplate, MAKEINTRESOURCEA(5)),
+                                     MAKEINTRESOURCEW(m_nIDTemplate), hWndParent, DialogProc,
                                      reinterpret_cast<LPARAM>(this));
     if (hWnd && m_hWnd == hWnd && m_bContinueModal) {
         if (!::IsWindowVisible(hWnd))
             ::ShowWindow(hWnd, SW_SHOWNORMAL);
         while (m_bContinueModal && m_hWnd) {
             MSG msg;
-            if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
+            if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
                 CWnd::DeleteTempMap();
-            const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+            const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
             if (got == -1)
                 break;
             if (got == 0) {
@@ -60,7 +61,7 @@ INT_PTR CDialog::DoModal()
             }
             if (!CWnd::WalkPreTranslateTree(m_hWnd, &msg)) {
                 ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
+                ::DispatchMessageW(&msg);
             }
         }
     }
@@ -86,9 +87,10 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd *pParentWnd)
         m_nIDHelp = nIDTemplate;
     m_pParentWnd = pParentWnd;
     LPCSTR lpszTemplate = MAKEINTRESOURCEA(nIDTemplate);
-    HWND hWnd = ::CreateDialogParamA(AfxFindResourceHandle(lpszTemplate, MAKEINTRESOURCEA(5)),
-                                     lpszTemplate, pParentWnd ? pParentWnd->m_hWnd : nullptr,
-                                     DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND hWnd = ::CreateDialogParamW(AfxFindResourceHandle(lpszTemplate, MAKEINTRESOURCEA(5)),
+                                     MAKEINTRESOURCEW(nIDTemplate),
+                                     pParentWnd ? pParentWnd->m_hWnd : nullptr, DialogProc,
+                                     reinterpret_cast<LPARAM>(this));
     if (hWnd && m_hWnd != hWnd) {
         ::DestroyWindow(hWnd);
         return FALSE;
@@ -101,7 +103,7 @@ void CDialog::EndDialog(int nResult)
     if (m_bContinueModal) {
         m_nModalResult = nResult;
         m_bContinueModal = FALSE;
-        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);   // wakes the modal loop
+        ::PostMessageW(m_hWnd, WM_NULL, 0, 0);   // wakes the modal loop
     } else if (m_hWnd) {
         ::EndDialog(m_hWnd, nResult);
     }
@@ -149,7 +151,7 @@ BOOL CDialog::PreTranslateMessage(MSG *pMsg)
     // Keyboard navigation, Esc and Enter for the dialog and everything inside it.
     if (pMsg->hwnd != m_hWnd && !::IsChild(m_hWnd, pMsg->hwnd))
         return FALSE;
-    return ::IsDialogMessageA(m_hWnd, pMsg);
+    return ::IsDialogMessageW(m_hWnd, pMsg);
 }
 
 BOOL CDialog::OnCmdMsg(UINT nID, int nCode, LRESULT *pResult)

@@ -19,6 +19,6 @@ public:
     BOOL DeleteObject();
     int GetObject(int nCount, LPVOID lpObject) const
     {
-        return m_hObject ? ::GetObjectA(m_hObject, nCount, lpObject) : 0;
+        return m_hObject ? ::GetObjectW(m_hObject, nCount, lpObject) : 0;
     }
 };

@@ -48,14 +48,14 @@ int CWinApp::Run()
 {
     MSG msg = {};
     for (;;) {
-        if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
+        if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
             CWnd::DeleteTempMap();
-        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
         if (!PreTranslateMessage(&msg)) {
             ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+            ::DispatchMessageW(&msg);
         }
     }
     const int exitCode = ExitInstance();

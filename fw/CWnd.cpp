@@ -1,5 +1,7 @@
 #include "fw/CWnd.h"
 
+#include "fw/TextConversion.h"
+
 #include <unordered_map>
 
 namespace {
@@ -105,7 +107,7 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     if (!Attach(hWnd))
         return FALSE;
     PreSubclassWindow();
-    LONG_PTR old = ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc));
+    LONG_PTR old = ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc));
     if (!old) {
         Detach();
         return FALSE;
@@ -124,8 +126,8 @@ HWND CWnd::UnsubclassWindow()
 {
     if (m_pfnSuper) {
         // Put the old procedure back only if nobody has replaced ours in the meantime.
-        if (::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&AfxWndProc))
-            ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        if (::GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&AfxWndProc))
+            ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
         m_pfnSuper = nullptr;
     }
     return Detach();
@@ -136,8 +138,14 @@ void CWnd::PreSubclassWindow() {}
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
                     int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu)
 {
-    HWND hWnd = ::CreateWindowExA(dwExStyle, lpszClassName, lpszWindowName, dwStyle, x, y, nWidth,
-                                  nHeight, hWndParent, nIDorHMenu, ::GetModuleHandleA(nullptr), nullptr);
+    // Class names are ASCII or atoms; the window name is a text of the tool's.
+    const WideText className = IS_INTRESOURCE(lpszClassName) ? WideText() : ToolToWide(lpszClassName);
+    const WideText windowName = ToolToWide(lpszWindowName);
+    LPCWSTR lpszClass = IS_INTRESOURCE(lpszClassName) ? reinterpret_cast<LPCWSTR>(lpszClassName)
+                                                      : className.data();
+    HWND hWnd = ::CreateWindowExW(dwExStyle, lpszClass, lpszWindowName ? windowName.data() : nullptr,
+                                  dwStyle, x, y, nWidth, nHeight, hWndParent, nIDorHMenu,
+                                  ::GetModuleHandleW(nullptr), nullptr);
     if (!hWnd)
         return FALSE;
     if (!SubclassWindow(hWnd)) {
@@ -156,7 +164,7 @@ LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
 {
     CWnd *pWnd = FromHandlePermanent(hWnd);
     if (!pWnd)
-        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
     return pWnd->RouteMessage(message, wParam, lParam);
 }
 
@@ -224,8 +232,8 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT *pResult
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (m_pfnSuper)
-        return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
-    return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+        return ::CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
 }
 
 LRESULT CWnd::Default()
@@ -311,10 +319,20 @@ BOOL CWnd::WalkPreTranslateTree(HWND hWndStop, MSG *pMsg)
 
 void CWnd::GetWindowText(CString &rString) const
 {
-    const int len = ::GetWindowTextLengthA(m_hWnd);
-    char *buf = rString.GetBuffer(len + 1);
-    ::GetWindowTextA(m_hWnd, buf, len + 1);
-    rString.ReleaseBuffer();
+    const int len = ::GetWindowTextLengthW(m_hWnd);
+    WideText text(static_cast<size_t>(len > 0 ? len : 0) + 1, L'\0');
+    const int got = ::GetWindowTextW(m_hWnd, text.data(), static_cast<int>(text.size()));
+    rString = WideToTool(text.data(), got > 0 ? got : 0).c_str();
+}
+
+void CWnd::SetWindowText(LPCSTR lpszString)
+{
+    ::SetWindowTextW(m_hWnd, ToolToWide(lpszString).data());
+}
+
+void CWnd::SetDlgItemText(int nID, LPCSTR lpszString)
+{
+    ::SetDlgItemTextW(m_hWnd, nID, ToolToWide(lpszString).data());
 }
 
 BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
@@ -323,7 +341,7 @@ BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
     const DWORD newStyle = (style & ~dwRemove) | dwAdd;
     if (style == newStyle)
         return FALSE;
-    ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(newStyle));
+    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(newStyle));
     if (nFlags)
         ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);

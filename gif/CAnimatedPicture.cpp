@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "fw/AfxResource.h"
 #include "gif/FrameSchedule.h"
 
 namespace {
@@ -104,7 +105,7 @@ struct CAnimatedPicture::State {
 
 CAnimatedPicture::State::State()
     : nRefs(1), bExit(false), bPlaying(false), nCurrentFrame(0), crBackground(WHITE), bPaintSkipped(false),
-      hExitEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), hWnd(nullptr), nWidth(0), nHeight(0),
+      hExitEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), hWnd(nullptr), nWidth(0), nHeight(0),
       hOldCanvasBitmap(nullptr), hOldSavedBitmap(nullptr)
 {
     ::InitializeCriticalSection(&csCanvas);
@@ -210,7 +211,7 @@ HRESULT CAnimatedPicture::LoadPicture(IStream *pStream, LONG nSize, IPicture **p
 BOOL CAnimatedPicture::OpenResource(LPCSTR lpszName, LPCSTR lpszType)
 {
     HINSTANCE hInst = AfxGetResourceHandle();
-    HRSRC hResource = ::FindResourceA(hInst, lpszName, lpszType);
+    HRSRC hResource = AfxFindResource(hInst, lpszName, lpszType);
     HGLOBAL hLoaded = hResource ? ::LoadResource(hInst, hResource) : nullptr;
     const DWORD nSize = hResource ? ::SizeofResource(hInst, hResource) : 0;
     const void *pResource = hLoaded ? ::LockResource(hLoaded) : nullptr;

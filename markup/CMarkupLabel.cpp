@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "fw/CFont.h"
+#include "markup/GbkCharStepper.h"
+
 static_assert(sizeof(FontDescription) == sizeof(LOGFONTA), "font description is a LOGFONTA");
 static_assert(offsetof(FontDescription, lfWeight) == offsetof(LOGFONTA, lfWeight), "LOGFONTA layout");
 static_assert(offsetof(FontDescription, lfUnderline) == offsetof(LOGFONTA, lfUnderline), "LOGFONTA layout");
@@ -15,7 +18,7 @@ static_assert(offsetof(FontDescription, lfFaceName) == offsetof(LOGFONTA, lfFace
 
 namespace {
 
-const LPCSTR HAND_CURSOR = MAKEINTRESOURCEA(32649);   // IDC_HAND
+const LPCWSTR HAND_CURSOR = MAKEINTRESOURCEW(32649);   // IDC_HAND
 
 // Measures with DrawText on the label's memory DC, in the style the label selects there.
 class CLabelMeasurer : public MarkupMeasurer {
@@ -35,12 +38,6 @@ public:
 private:
     CMarkupLabel &m_label;
     CDC &m_dc;
-};
-
-// Steps as DrawText reads the bytes: by the system's multibyte code page.
-class CCodePageStepper : public CharStepper {
-public:
-    const char *Next(const char *p, const char * /*end*/) const override { return ::CharNextA(p); }
 };
 
 RECT ToRect(const FragmentRect &rc)
@@ -76,8 +73,7 @@ CMarkupLabel::~CMarkupLabel()
 TextStyle CMarkupLabel::DefaultStyle()
 {
     LOGFONTA lf;
-    HGDIOBJ hFont = ::GetStockObject(DEFAULT_GUI_FONT);
-    if (!hFont || ::GetObjectA(hFont, sizeof(lf), &lf) != sizeof(lf))
+    if (!AfxGetGuiLogFont(&lf))
         return TextStyle();
     FontDescription base;
     std::memcpy(&base, &lf, sizeof(base));
@@ -171,7 +167,7 @@ void CMarkupLabel::DrawBackground(CDC *pDC, RECT *pRect)
 void CMarkupLabel::LayoutRuns(CDC &dc, int clientRight)
 {
     CLabelMeasurer measurer(*this, dc);
-    CCodePageStepper stepper;
+    GbkCharStepper stepper;
     MarkupContent::LayoutRuns(measurer, stepper, clientRight);
 }
 
@@ -203,7 +199,7 @@ void CMarkupLabel::OnPaint()
 
     // The parent puts its text and background colours into the DC; its brush is not used.
     if (HWND hParent = ::GetParent(m_hWnd))
-        ::SendMessageA(hParent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dcMem.m_hDC),
+        ::SendMessageW(hParent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dcMem.m_hDC),
                        reinterpret_cast<LPARAM>(m_hWnd));
     m_bInvalidateOnErase = FALSE;
     m_styles.clear();
@@ -271,7 +267,7 @@ BOOL CMarkupLabel::OnSetCursor(CWnd *pWnd, UINT nHitTest, UINT /*message*/)
     ::GetCursorPos(&pt);
     ScreenToClient(&pt);
     if (pWnd && pWnd->m_hWnd == m_hWnd && nHitTest == HTCLIENT && LinkFragmentAt(pt.x, pt.y)) {
-        ::SetCursor(::LoadCursorA(nullptr, HAND_CURSOR));
+        ::SetCursor(::LoadCursorW(nullptr, HAND_CURSOR));
         return TRUE;
     }
     return static_cast<BOOL>(Default());
@@ -294,7 +290,7 @@ void CMarkupLabel::OnLButtonDown(UINT /*nFlags*/, CPoint point)
         link.chrg.cpMax = offset + m_strClickedLink.GetLength();
         const WPARAM wParam = MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID()), EN_LINK);
         if (HWND hParent = ::GetParent(m_hWnd))
-            ::SendMessageA(hParent, WM_NOTIFY, wParam, reinterpret_cast<LPARAM>(&link));
+            ::SendMessageW(hParent, WM_NOTIFY, wParam, reinterpret_cast<LPARAM>(&link));
     }
     Default();
 }

@@ -1,6 +1,7 @@
 #include "repair/HostsFile.h"
 
 #include "BuildConfig.h"
+#include "fw/TextConversion.h"
 #include "repair/HostsFilter.h"
 
 #include <string>
@@ -8,24 +9,24 @@
 namespace {
 
 HostsWriteFn g_pfnHostsWrite = WriteFile;
-HostsReplaceFn g_pfnHostsReplace = ReplaceFileA;
+HostsReplaceFn g_pfnHostsReplace = ReplaceFileW;
 
 // A hosts file this large is not one; refuse it rather than run out of memory.
 const DWORD MAX_HOSTS_SIZE = 64u << 20;
 
 std::string HostsPath()
 {
-    char dir[MAX_PATH] = {};
-    UINT n = GetSystemDirectoryA(dir, MAX_PATH);
+    wchar_t dir[MAX_PATH] = {};
+    UINT n = GetSystemDirectoryW(dir, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
         return std::string();
-    return std::string(dir) + "\\drivers\\etc\\hosts";
+    return WideToPath(dir) + "\\drivers\\etc\\hosts";
 }
 
 bool ReadWholeFile(const std::string &path, std::string &data)
 {
     // No sharing: nobody changes the file while it is read.
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(PathToWide(path.c_str()).data(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -48,17 +49,18 @@ bool ReadWholeFile(const std::string &path, std::string &data)
 // fails halfway can put it back.
 bool ReplaceWithText(const std::string &path, const std::string &text, DWORD attributes)
 {
-    std::string dir = path.substr(0, path.find_last_of('\\'));
-    char temp[MAX_PATH] = {};
-    char backup[MAX_PATH] = {};
-    if (dir.empty() || !GetTempFileNameA(dir.c_str(), "hst", 0, temp))
+    const WideText target = PathToWide(path.c_str());
+    const WideText dir = PathToWide(path.substr(0, path.find_last_of('\\')).c_str());
+    wchar_t temp[MAX_PATH] = {};
+    wchar_t backup[MAX_PATH] = {};
+    if (dir.size() <= 1 || !GetTempFileNameW(dir.data(), L"hst", 0, temp))
         return false;
-    if (!GetTempFileNameA(dir.c_str(), "hsb", 0, backup)) {
-        DeleteFileA(temp);
+    if (!GetTempFileNameW(dir.data(), L"hsb", 0, backup)) {
+        DeleteFileW(temp);
         return false;
     }
     bool ok = false;
-    HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
@@ -71,21 +73,21 @@ bool ReplaceWithText(const std::string &path, const std::string &text, DWORD att
     }
     bool keepBackup = false;
     if (ok) {
-        ok = g_pfnHostsReplace(path.c_str(), temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS,
+        ok = g_pfnHostsReplace(target.data(), temp, backup, REPLACEFILE_IGNORE_MERGE_ERRORS,
                                nullptr, nullptr) != FALSE;
         // The original was moved to the backup name but the new file did not take its place.
         if (!ok && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
-            GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-            keepBackup = !MoveFileExA(backup, path.c_str(), 0);
+            GetFileAttributesW(target.data()) == INVALID_FILE_ATTRIBUTES)
+            keepBackup = !MoveFileExW(backup, target.data(), 0);
     }
     if (!ok)
-        DeleteFileA(temp);
+        DeleteFileW(temp);
     else
         // Not every implementation of ReplaceFile carries the attributes over.
-        SetFileAttributesA(path.c_str(), attributes);
+        SetFileAttributesW(target.data(), attributes);
     // Never delete the only copy of the original.
     if (!keepBackup)
-        DeleteFileA(backup);
+        DeleteFileW(backup);
     return ok;
 }
 
@@ -101,7 +103,7 @@ HostsWriteFn SetHostsWriteFn(HostsWriteFn pfnWrite)
 HostsReplaceFn SetHostsReplaceFn(HostsReplaceFn pfnReplace)
 {
     HostsReplaceFn previous = g_pfnHostsReplace;
-    g_pfnHostsReplace = pfnReplace ? pfnReplace : ReplaceFileA;
+    g_pfnHostsReplace = pfnReplace ? pfnReplace : ReplaceFileW;
     return previous;
 }
 
@@ -112,11 +114,12 @@ bool CanRewrite(const std::string &path, DWORD *attributes)
 {
     // A read-only hosts file is refused as an open for writing would be; checked here
     // because a swap of files would otherwise replace it regardless.
-    *attributes = GetFileAttributesA(path.c_str());
+    const WideText wide = PathToWide(path.c_str());
+    *attributes = GetFileAttributesW(wide.data());
     if (*attributes == INVALID_FILE_ATTRIBUTES || (*attributes & FILE_ATTRIBUTE_READONLY))
         return false;
     // In use by another process: the rewrite would not be the only writer.
-    HANDLE probe = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    HANDLE probe = CreateFileW(wide.data(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (probe == INVALID_HANDLE_VALUE)
         return false;

@@ -28,5 +28,5 @@ typedef BOOL(WINAPI *HostsWriteFn)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED
 HostsWriteFn SetHostsWriteFn(HostsWriteFn pfnWrite);
 
 // The routine that swaps the rewritten file in; tests put in one that fails halfway.
-typedef BOOL(WINAPI *HostsReplaceFn)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
+typedef BOOL(WINAPI *HostsReplaceFn)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID);
 HostsReplaceFn SetHostsReplaceFn(HostsReplaceFn pfnReplace);

@@ -4,14 +4,14 @@
 
 namespace {
 
-const char HIJACK_KEY[] =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\Halvex.exe";
+const wchar_t HIJACK_KEY[] =
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\Halvex.exe";
 
 // Any key of this name redirects the start; what it holds does not matter.
 bool OpenHijackKey(REGSAM access, HKEY *key)
 {
     *key = nullptr;
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, HIJACK_KEY, 0, access, key) == ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, HIJACK_KEY, 0, access, key) == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -21,7 +21,7 @@ int RemoveImageHijack()
     HKEY key;
     if (!OpenHijackKey(KEY_READ, &key))
         return 0;
-    LONG status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, HIJACK_KEY);
+    LONG status = RegDeleteKeyW(HKEY_LOCAL_MACHINE, HIJACK_KEY);
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? 1 : 2;
 }
@@ -37,7 +37,7 @@ int FindImageHijack(ImageHijackState *state)
     }
     found.bPresent = true;
     DWORD subkeys = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
                          nullptr, nullptr, nullptr) == ERROR_SUCCESS)
         found.bHasSubkeys = subkeys != 0;
     RegCloseKey(key);

@@ -1,5 +1,6 @@
-// The product's install directory: one process-wide ANSI string, written only when the
-// product is located. Every product path is the install directory, "\" and a file name.
+// The product's install directory: one process-wide string, written only when the product
+// is located. Every product path is the install directory, "\" and a file name. Paths are
+// UTF-8, so that a folder name keeps every character whatever the system's code page.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 #include "repair/Launch.h"
 
+#include "fw/TextConversion.h"
 #include "repair/InstallDir.h"
 
 #include <windows.h>
@@ -13,69 +14,65 @@
 
 namespace {
 
-const char HTTP_COMMAND_KEY[] = "http\\shell\\open\\command";
-const char IEXPLORE_APP_PATH_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App paths\\IEXPLORE.EXE";
-const char IE_SETUP_KEY[] = "Software\\Microsoft\\IE Setup\\Setup";
-const char IE_SETUP_PATH_VALUE[] = "Path";
+const wchar_t HTTP_COMMAND_KEY[] = L"http\\shell\\open\\command";
+const wchar_t IEXPLORE_APP_PATH_KEY[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App paths\\IEXPLORE.EXE";
+const wchar_t IE_SETUP_KEY[] = L"Software\\Microsoft\\IE Setup\\Setup";
+const wchar_t IE_SETUP_PATH_VALUE[] = L"Path";
 const char IEXPLORE_NAME[] = "iexplore.exe";
-const char OPEN_VERB[] = "open";
 
-const DWORD VALUE_BYTES = 512;
+// Characters, as the values are UTF-16.
+const DWORD VALUE_CHARS = 512;
 const DWORD EXPANDED_CHARS = 1024;
 
-// Reads a value into a 512-byte buffer. One spare zero byte after it: a value that fills
-// all 512 bytes is stored without a terminating zero.
-bool ReadRegistryText(HKEY root, const char *subKey, const char *valueName, std::string &text)
+// Reads a value of at most 512 characters, as UTF-8. One spare zero after the buffer: a
+// value that fills it is stored without a terminating zero.
+bool ReadRegistryText(HKEY root, const wchar_t *subKey, const wchar_t *valueName, std::string &text)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
-    char buffer[VALUE_BYTES + 1] = {};
-    DWORD size = VALUE_BYTES;
-    LONG rc = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE *>(buffer), &size);
+    wchar_t buffer[VALUE_CHARS + 1] = {};
+    DWORD size = VALUE_CHARS * sizeof(wchar_t);
+    LONG rc = RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE *>(buffer), &size);
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS)
         return false;
-    text = buffer;
+    text = WideToPath(buffer);
     return true;
 }
 
 // A result that did not fit the 1024-character buffer is a failure, not a cut path.
 bool ExpandInto(const std::string &value, std::string &out)
 {
-    char buffer[EXPANDED_CHARS] = {};
-    DWORD n = ExpandEnvironmentStringsA(value.c_str(), buffer, EXPANDED_CHARS);
+    wchar_t buffer[EXPANDED_CHARS] = {};
+    DWORD n = ExpandEnvironmentStringsW(PathToWide(value.c_str()).data(), buffer, EXPANDED_CHARS);
     if (n == 0 || n > EXPANDED_CHARS)
         return false;
-    out = buffer;
+    out = WideToPath(buffer);
     return true;
 }
 
-// Lower case by the ANSI code page: a byte-wise tolower would change GBK trail bytes
-// that happen to be in 'A'..'Z'.
+// Lower case by the system's rules for every character, not only A to Z.
 void MakeLower(std::string &text)
 {
-    if (text.empty() || text.size() > MAXDWORD)
+    WideText wide = PathToWide(text.c_str());
+    if (wide.size() <= 1 || wide.size() > MAXDWORD)
         return;
-    DWORD n = CharLowerBuffA(&text[0], static_cast<DWORD>(text.size()));
-    if (n != 0 && n < text.size())
-        text.resize(n);
+    CharLowerBuffW(wide.data(), static_cast<DWORD>(wide.size() - 1));
+    text = WideToPath(wide.data());
 }
 
-// A GBK trail byte may be 0x5C; only a single-byte last character is a backslash.
+// In UTF-8 no byte of a longer character is a backslash.
 bool EndsInBackslash(const std::string &path)
 {
-    if (path.empty())
-        return false;
-    const char *begin = path.c_str();
-    const char *end = begin + path.size();
-    const char *last = CharPrevA(begin, end);
-    return last == end - 1 && *last == '\\';
+    return !path.empty() && path.back() == '\\';
 }
 
 bool ShellOpen(const char *file, const char *parameters, int show)
 {
-    HINSTANCE h = ShellExecuteA(nullptr, OPEN_VERB, file, parameters, nullptr, show);
+    const WideText wideParameters = PathToWide(parameters);
+    HINSTANCE h = ShellExecuteW(nullptr, L"open", PathToWide(file).data(),
+                                parameters ? wideParameters.data() : nullptr, nullptr, show);
     return reinterpret_cast<INT_PTR>(h) > 32;
 }
 
@@ -140,9 +137,9 @@ bool CopyToRandomName(const char *fileName, char *buffer, std::size_t capacity)
     target.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
 
     std::string source = MakeProductPath(fileName);
-    BOOL copied = CopyFileA(source.c_str(), target.c_str(), FALSE);
+    BOOL copied = CopyFileW(PathToWide(source.c_str()).data(), PathToWide(target.c_str()).data(), FALSE);
 
-    lstrcpynA(buffer, target.c_str(), capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity));
+    std::strncpy(buffer, target.c_str(), capacity - 1);
     return copied != FALSE;
 }
 
@@ -152,15 +149,16 @@ bool RunProgram(const char *path)
         return false;
     // The tool runs elevated: an unquoted path with a space would let "C:\Program.exe"
     // start in the product's place. The path is the application name and, quoted, argv[0].
-    std::string commandLine = "\"";
-    commandLine += path;
-    commandLine += '"';
-    STARTUPINFOA startup;
+    std::string quoted = "\"";
+    quoted += path;
+    quoted += '"';
+    WideText commandLine = PathToWide(quoted.c_str());   // writable, as CreateProcessW wants
+    STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (CreateProcessA(path, &commandLine[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                       &startup, &process)) {
+    if (CreateProcessW(PathToWide(path).data(), commandLine.data(), nullptr, nullptr, FALSE,
+                       NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process)) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
         return true;
@@ -172,5 +170,5 @@ bool DeleteAtReboot(const char *path)
 {
     if (!path)
         return false;
-    return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+    return MoveFileExW(PathToWide(path).data(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }

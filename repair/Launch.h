@@ -1,5 +1,5 @@
 // Sending the user on: opening a web page, and starting the product through a copy with a
-// random numeric name that is deleted at the next restart.
+// random numeric name that is deleted at the next restart. Paths, URLs and commands are UTF-8.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 #include "repair/LockedFileRelease.h"
 
+#include "fw/TextConversion.h"
 #include "repair/HandleTable.h"
 #include "repair/InstallDir.h"
 #include "repair/SystemLibrary.h"
@@ -81,7 +82,7 @@ HandleTable ViewTable(void *table, int infoClass)
 UINT FindFileType(NtQuerySystemInformationFn query, void **table, int *infoClass)
 {
     *table = nullptr;
-    HANDLE nul = CreateFileA("NUL", GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (nul == INVALID_HANDLE_VALUE)
         return 0;
     UINT type = 0;
@@ -178,8 +179,8 @@ QuerySlot *StartQueryThread(NtQueryInformationFileFn query)
     if (!slot)
         return nullptr;
     slot->Query = query;
-    slot->Request = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    slot->Done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    slot->Request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    slot->Done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (slot->Request && slot->Done)
         slot->Thread = CreateThread(nullptr, QUERY_STACK_SIZE, NameQueryThread, slot,
                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
@@ -248,18 +249,18 @@ void CopyName(const FileNameRecord &record, char *name)
         chars = capacity;
     if (chars == 0)
         return;
-    char converted[2 * capacity + 2];
-    int length = WideCharToMultiByte(CP_ACP, 0, record.Name, static_cast<int>(chars), converted,
-                                     sizeof(converted), nullptr, nullptr);
-    // Keep a terminating zero and never split a double-byte character.
-    int keep = 0;
-    while (keep < length) {
-        int step = (IsDBCSLeadByte(static_cast<BYTE>(converted[keep])) && keep + 1 < length) ? 2 : 1;
-        if (keep + step > static_cast<int>(NAME_BUFFER_SIZE) - 1)
+    // UTF-8, as every path of the tool: no character of the name is lost.
+    const std::string converted = WideToPath(record.Name, static_cast<int>(chars));
+    // Keep a terminating zero and never split a character.
+    size_t keep = 0;
+    while (keep < converted.size()) {
+        const unsigned char lead = static_cast<unsigned char>(converted[keep]);
+        const size_t step = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        if (keep + step > NAME_BUFFER_SIZE - 1 || keep + step > converted.size())
             break;
         keep += step;
     }
-    memcpy(name, converted, keep);
+    memcpy(name, converted.data(), keep);
 }
 
 // The walk's reusable query thread, replaced only when one is given up on.
@@ -383,10 +384,11 @@ int TestFileLock(const char *fileName)
         return 2;
     std::string path = MakeProductPath(fileName);
     // No access rights: takes no part in sharing checks, so this only proves it exists.
-    HANDLE probe = CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const WideText widePath = PathToWide(path.c_str());
+    HANDLE probe = CreateFileW(widePath.data(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (probe == INVALID_HANDLE_VALUE)
         return 2;
-    HANDLE exclusive = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE exclusive = CreateFileW(widePath.data(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     int result = 0;
     if (exclusive != INVALID_HANDLE_VALUE) {
         result = 1;
@@ -477,9 +479,9 @@ bool WalkFileHandles(const char *nameFragment, const WalkAction &action, Release
         return false;
     }
 
-    bool leadBytes[256];
-    for (int i = 0; i < 256; ++i)
-        leadBytes[i] = IsDBCSLeadByte(static_cast<BYTE>(i)) != FALSE;
+    // Names are UTF-8: no byte inside a longer character is an ASCII letter, so a match of
+    // the fragment can never start within one, and no byte leads a pair.
+    const bool *leadBytes = nullptr;
 
     HandleTable view = ViewTable(table, infoClass);
     PendingBatch *batch = static_cast<PendingBatch *>(HeapAlloc(heap, HEAP_ZERO_MEMORY, sizeof(PendingBatch)));

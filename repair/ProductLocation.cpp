@@ -1,6 +1,7 @@
 #include "repair/ProductLocation.h"
 
 #include "fw/AfxMessageBox.h"
+#include "fw/TextConversion.h"
 #include "repair/InstallDir.h"
 #include "repair/SignatureVerifier.h"
 
@@ -12,13 +13,16 @@ namespace {
 
 const char PRODUCT_KEY[] = "Software\\Orvane\\Halvex";
 const char MESSENGER_KEY[] = "Software\\Orvane\\Lumo";
-const DWORD INSTALL_VALUE_SIZE = 260;
+const wchar_t PRODUCT_KEY_W[] = L"Software\\Orvane\\Halvex";
+const wchar_t MESSENGER_KEY_W[] = L"Software\\Orvane\\Lumo";
+// Characters of a string value, bytes of any other: the buffer of the install value.
+const DWORD INSTALL_VALUE_CHARS = 260;
 
 BOOL ProbeProductFile(const char *fileName)
 {
     const std::string path = MakeProductPath(fileName);
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(path.c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(PathToWide(path.c_str()).data(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return FALSE;
     FindClose(find);
@@ -42,20 +46,37 @@ BOOL ReadInstallValue(HKEY key, InstallPathNotice &notice)
 {
     if (!key)
         return FALSE;
-    char value[INSTALL_VALUE_SIZE] = {};
-    DWORD size = INSTALL_VALUE_SIZE;
-    LONG status = RegQueryValueExA(key, "Install", nullptr, nullptr,
-                                   reinterpret_cast<BYTE *>(value), &size);
-    // A value that fills the buffer without a terminating zero is as unreadable as a longer
-    // one: its end is not in the buffer.
-    if (status == ERROR_SUCCESS && size >= INSTALL_VALUE_SIZE &&
-        !memchr(value, 0, INSTALL_VALUE_SIZE))
-        status = ERROR_MORE_DATA;
+    wchar_t value[INSTALL_VALUE_CHARS] = {};
+    DWORD type = REG_NONE;
+    DWORD size = sizeof(value);
+    LONG status = RegQueryValueExW(key, L"Install", nullptr, &type, reinterpret_cast<BYTE *>(value), &size);
+    std::string dir;
+    if (status == ERROR_SUCCESS) {
+        if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+            // A value that fills the buffer without a terminating zero is as unreadable as a
+            // longer one: its end is not in the buffer.
+            const size_t chars = size / sizeof(wchar_t);
+            const size_t length = wcsnlen(value, chars);
+            if (length >= INSTALL_VALUE_CHARS)
+                status = ERROR_MORE_DATA;
+            else
+                dir = WideToPath(value, static_cast<int>(length));
+        } else {
+            // Bytes that are no string: a path in the system's code page, as such values
+            // have always been read, in a buffer of as many bytes.
+            const char *bytes = reinterpret_cast<const char *>(value);
+            const size_t length = strnlen(bytes, size);
+            if (size > INSTALL_VALUE_CHARS || length >= INSTALL_VALUE_CHARS)
+                status = ERROR_MORE_DATA;
+            else
+                dir = ToUtf8(std::string(bytes, length), CP_ACP);
+        }
+    }
     if (status != ERROR_SUCCESS) {
         notice.MissingInstallPath("注册表不存在安装路径,请重新安装Halvex!");
         return FALSE;
     }
-    SetInstallDir(value);
+    SetInstallDir(dir.c_str());
     return TRUE;
 }
 
@@ -70,7 +91,7 @@ BOOL LocateProduct(InstallPathNotice &notice, const char **foundKey)
     if (foundKey)
         *foundKey = nullptr;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, PRODUCT_KEY_W, 0, KEY_READ, &key) == ERROR_SUCCESS) {
         BOOL found = ReadInstallValue(key, notice);
         RegCloseKey(key);
         if (found) {
@@ -80,7 +101,7 @@ BOOL LocateProduct(InstallPathNotice &notice, const char **foundKey)
         }
     }
     key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MESSENGER_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, MESSENGER_KEY_W, 0, KEY_READ, &key) != ERROR_SUCCESS)
         key = nullptr;
     BOOL found = ReadInstallValue(key, notice);
     if (key)
@@ -108,8 +129,8 @@ DWORD GetProductFileSize(const char *fileName)
     if (!fileName)
         return 0;
     const std::string path = MakeProductPath(fileName);
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(path.c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(PathToWide(path.c_str()).data(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return 0;
     FindClose(find);

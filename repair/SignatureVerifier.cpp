@@ -23,7 +23,8 @@ template <typename Fn> bool Lookup(HMODULE module, const char *name, Fn &pfn)
 
 bool ToWide(const char *path, WCHAR *wide)
 {
-    return MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_WIDE_PATH) > 0;
+    // Paths are UTF-8.
+    return MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, MAX_WIDE_PATH) > 0;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "fw/AfxResource.h"
+#include "fw/CFont.h"
 #include "skin/ButtonSlices.h"
 
 namespace {
@@ -98,7 +99,7 @@ void CSkinButton::OnMouseMove(UINT nFlags, CPoint point)
         // Bit 31 marks the move as relayed by a button.
         POINT pt = point;
         ::ClientToScreen(hParent, &pt);
-        ::SendMessageA(hParent, WM_MOUSEMOVE, nFlags | 0x80000000u,
+        ::SendMessageW(hParent, WM_MOUSEMOVE, nFlags | 0x80000000u,
                        MAKELPARAM(static_cast<WORD>(pt.x), static_cast<WORD>(pt.y)));
     }
     if (!m_bTracking) {
@@ -133,7 +134,7 @@ void CSkinButton::Release()
 void CSkinButton::NotifyParentOfClick()
 {
     if (HWND hParent = ::GetParent(m_hWnd))
-        ::SendMessageA(hParent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), BN_CLICKED),
+        ::SendMessageW(hParent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), BN_CLICKED),
                        reinterpret_cast<LPARAM>(m_hWnd));
 }
 
@@ -174,7 +175,7 @@ LRESULT CSkinButton::OnMouseLeave(WPARAM /*wParam*/, LPARAM /*lParam*/)
 HFONT CSkinButton::CreateTextFont() const
 {
     LOGFONTA lf = {};
-    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
+    AfxGetGuiLogFont(&lf);
     lf.lfHeight = m_nFontHeight;
     lf.lfWeight = m_bBold == 1 ? FW_BOLD : FW_NORMAL;
     lf.lfUnderline = static_cast<BYTE>(m_bUnderlineOnHover ? m_bHover : m_bUnderline);
@@ -182,14 +183,15 @@ HFONT CSkinButton::CreateTextFont() const
     if (std::strncmp(lf.lfFaceName, TEXT_FACE, LF_FACESIZE) != 0) {
         std::memcpy(szStockFace, lf.lfFaceName, LF_FACESIZE);
         szStockFace[LF_FACESIZE - 1] = '\0';
-        ::lstrcpynA(lf.lfFaceName, TEXT_FACE, LF_FACESIZE);
+        std::strncpy(lf.lfFaceName, TEXT_FACE, LF_FACESIZE - 1);
+        lf.lfFaceName[LF_FACESIZE - 1] = '\0';
     }
-    HFONT hFont = ::CreateFontIndirectA(&lf);
-    if (!hFont) {
+    CFont font;
+    if (!font.CreateFontIndirect(&lf)) {
         std::memcpy(lf.lfFaceName, szStockFace, LF_FACESIZE);
-        hFont = ::CreateFontIndirectA(&lf);
+        font.CreateFontIndirect(&lf);
     }
-    return hFont;
+    return static_cast<HFONT>(font.Detach());
 }
 
 void CSkinButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "fw/TextConversion.h"
 #include "skin/CaptionLayout.h"
 
 CMapPtrToPtr g_mapSkinnedWindows(10);
@@ -13,8 +14,8 @@ namespace {
 // handle -> WNDPROC. Entries go when the window ends.
 CMapPtrToPtr g_mapPassThrough(10);
 
-const char WINDOW_METRICS_KEY[] = "Control Panel\\Desktop\\WindowMetrics";
-const char CAPTION_FONT_VALUE[] = "CaptionFont";
+const wchar_t WINDOW_METRICS_KEY[] = L"Control Panel\\Desktop\\WindowMetrics";
+const wchar_t CAPTION_FONT_VALUE[] = L"CaptionFont";
 
 bool RepaintsCaption(UINT message)
 {
@@ -32,7 +33,7 @@ bool RepaintsCaption(UINT message)
 
 WNDPROC CurrentProc(HWND hWnd)
 {
-    return reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hWnd, GWLP_WNDPROC));
+    return reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hWnd, GWLP_WNDPROC));
 }
 
 } // namespace
@@ -64,7 +65,7 @@ void CSkinCaption::Subclass(HWND hWnd)
     // The entry first: once the procedure is replaced, every message must find it.
     if (!g_mapSkinnedWindows.SetAt(hWnd, this))
         return;
-    const LONG_PTR old = ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinWndProc));
+    const LONG_PTR old = ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinWndProc));
     if (!old) {
         g_mapSkinnedWindows.RemoveKey(hWnd);
         return;
@@ -79,7 +80,7 @@ void CSkinCaption::Unsubclass()
         return;
     if (::IsWindow(m_hWnd)) {
         if (CurrentProc(m_hWnd) == &SkinWndProc) {
-            ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldWndProc));
+            ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldWndProc));
         } else if (!g_mapPassThrough.SetAt(m_hWnd, reinterpret_cast<void *>(m_pfnOldWndProc))) {
             // Another procedure sits in front of ours and the pass-through cannot be
             // recorded: stay in service rather than cut the window's chain.
@@ -104,8 +105,8 @@ LRESULT CALLBACK CSkinCaption::SkinWndProc(HWND hWnd, UINT message, WPARAM wPara
     if (!g_mapSkinnedWindows.Lookup(hWnd, pEntry)) {
         void *pfnPassThrough = nullptr;
         if (!g_mapPassThrough.Lookup(hWnd, pfnPassThrough))
-            return ::DefWindowProcA(hWnd, message, wParam, lParam);
-        const LRESULT result = ::CallWindowProcA(reinterpret_cast<WNDPROC>(pfnPassThrough), hWnd,
+            return ::DefWindowProcW(hWnd, message, wParam, lParam);
+        const LRESULT result = ::CallWindowProcW(reinterpret_cast<WNDPROC>(pfnPassThrough), hWnd,
                                                  message, wParam, lParam);
         if (message == WM_NCDESTROY)
             g_mapPassThrough.RemoveKey(hWnd);
@@ -117,14 +118,14 @@ LRESULT CALLBACK CSkinCaption::SkinWndProc(HWND hWnd, UINT message, WPARAM wPara
     if (message == WM_NCDESTROY) {
         // The window's own procedure is back before its last message.
         pCaption->Unsubclass();
-        const LRESULT result = ::CallWindowProcA(pfnOld, hWnd, message, wParam, lParam);
+        const LRESULT result = ::CallWindowProcW(pfnOld, hWnd, message, wParam, lParam);
         g_mapPassThrough.RemoveKey(hWnd);
         if (g_mapSkinnedWindows.Lookup(hWnd, pEntry) && pEntry == pCaption)
             pCaption->Detach();
         return result;
     }
 
-    const LRESULT result = ::CallWindowProcA(pfnOld, hWnd, message, wParam, lParam);
+    const LRESULT result = ::CallWindowProcW(pfnOld, hWnd, message, wParam, lParam);
     // The message may have ended the painter's service (or the painter): paint only for
     // one still serving this window.
     if (RepaintsCaption(message) && g_mapSkinnedWindows.Lookup(hWnd, pEntry) && pEntry == pCaption) {
@@ -160,7 +161,8 @@ void CSkinCaption::PaintCaption()
 
     RECT rc;
     GetCaptionRect(&rc);
-    ::DrawTextA(hDC, m_strCaption, m_strCaption.GetLength(), &rc, DT_SINGLELINE | DT_VCENTER);
+    const WideText caption = ToolToWide(m_strCaption, m_strCaption.GetLength());
+    ::DrawTextW(hDC, caption.data(), static_cast<int>(caption.size() - 1), &rc, DT_SINGLELINE | DT_VCENTER);
 
     ::SetBkMode(hDC, nOldMode);
     if (hOldFont)
@@ -175,11 +177,11 @@ BOOL CSkinCaption::ReadCaptionFont(LOGFONTW *pLogFont)
 {
     static_assert(sizeof(LOGFONTW) == 92, "the stored caption font is a 92-byte LOGFONTW");
     HKEY hKey = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, WINDOW_METRICS_KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, WINDOW_METRICS_KEY, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
         return FALSE;
     BYTE data[sizeof(LOGFONTW)];
     DWORD cbData = sizeof(data);
-    const LONG rc = ::RegQueryValueExA(hKey, CAPTION_FONT_VALUE, nullptr, nullptr, data, &cbData);
+    const LONG rc = ::RegQueryValueExW(hKey, CAPTION_FONT_VALUE, nullptr, nullptr, data, &cbData);
     ::RegCloseKey(hKey);
     if (rc != ERROR_SUCCESS || cbData != sizeof(LOGFONTW))
         return FALSE;
@@ -196,7 +198,7 @@ void CSkinCaption::GetCaptionRect(RECT *pRect)
     const CaptionMetrics metrics = {::GetSystemMetrics(SM_CXFRAME), ::GetSystemMetrics(SM_CYDLGFRAME),
                                     ::GetSystemMetrics(SM_CXSIZE), ::GetSystemMetrics(SM_CYCAPTION),
                                     ::GetSystemMetrics(SM_CXSMICON)};
-    const bool bHasSmallIcon = ::SendMessageA(m_hWnd, WM_GETICON, ICON_SMALL, 0) != 0;
+    const bool bHasSmallIcon = ::SendMessageW(m_hWnd, WM_GETICON, ICON_SMALL, 0) != 0;
     const CaptionRect rc = ComputeCaptionRect(rcWindow.right - rcWindow.left, bHasSmallIcon, metrics);
     ::SetRect(pRect, rc.left, rc.top, rc.right, rc.bottom);
 }

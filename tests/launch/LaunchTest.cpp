@@ -4,6 +4,7 @@
 #include "repair/Launch.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/Utf8Paths.h"
 
 #include <windows.h>
 
@@ -110,7 +111,8 @@ private:
     std::vector<Value> m_values;
 };
 
-// Replaces a key's contents: absent when value is null.
+// Replaces a key's contents: absent when value is null. The value is UTF-8, stored as the
+// system stores strings.
 void SetKey(HKEY root, const char *subKey, const char *valueName, const std::string *value, DWORD type = REG_SZ)
 {
     RegDeleteTreeA(root, subKey);
@@ -119,8 +121,11 @@ void SetKey(HKEY root, const char *subKey, const char *valueName, const std::str
         return;
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, subKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
-    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, valueName, 0, type, reinterpret_cast<const BYTE *>(value->data()),
-                                            static_cast<DWORD>(value->size() + 1)));
+    const std::wstring name = WidePath(valueName ? valueName : "");
+    const std::wstring wide = WidePath(*value);
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, valueName ? name.c_str() : nullptr, 0, type,
+                                            reinterpret_cast<const BYTE *>(wide.c_str()),
+                                            static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))));
     RegCloseKey(key);
 }
 
@@ -210,7 +215,7 @@ TEST_P(IExplorePathTest, ReadsExpandsAndCompletesThePath)
     EXPECT_EQ(path, c.expected ? c.expected : "");
 }
 
-// GBK: 0x81 0x41 has a trail byte 'A', 0x81 0x5C one that looks like a backslash.
+// Paths come back as UTF-8 and are lowered beyond A to Z.
 INSTANTIATE_TEST_SUITE_P(
     Registry, IExplorePathTest,
     ::testing::Values(
@@ -219,8 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
         IePathCase{"SetupPathWithBackslash", nullptr, "C:\\IE Folder\\", "c:\\ie folder\\iexplore.exe"},
         IePathCase{"SetupPathWithoutBackslash", nullptr, "C:\\IE Folder", "c:\\ie folder\\iexplore.exe"},
         IePathCase{"SetupPathNamingTheExe", nullptr, "C:\\IE\\IExplore.exe", "c:\\ie\\iexplore.exe"},
-        IePathCase{"GbkBytesKeptAndSeparatorAdded", nullptr, "C:\\X\x81\x41\x81\x5c",
-                   "c:\\x\x81\x41\x81\x5c\\iexplore.exe"},
+        IePathCase{"ChineseKeptAndSeparatorAdded", nullptr, u8"C:\\XÉ中文", u8"c:\\xé中文\\iexplore.exe"},
         IePathCase{"TooLongExpansionFallsBack", "%HALVEX_LONG%", "C:\\IE", "c:\\ie\\iexplore.exe"},
         IePathCase{"NeitherKey", nullptr, nullptr, nullptr}),
     [](const ::testing::TestParamInfo<IePathCase> &info) { return std::string(info.param.name); });
@@ -249,11 +253,11 @@ TEST(DefaultBrowserCommand, ReadsTheHttpCommandLowered)
 {
     KeyBackup command(HKEY_CLASSES_ROOT, HTTP_COMMAND);
     ASSERT_TRUE(command.Safe());
-    std::string value = "\"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE\" -nohome \x81\x41";
+    std::string value = u8"\"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE\" -nohome 中É";
     SetKey(HKEY_CLASSES_ROOT, HTTP_COMMAND, nullptr, &value);
     std::string text;
     ASSERT_TRUE(GetDefaultBrowserCommand(text));
-    EXPECT_EQ(text, "\"c:\\program files\\internet explorer\\iexplore.exe\" -nohome \x81\x41");
+    EXPECT_EQ(text, u8"\"c:\\program files\\internet explorer\\iexplore.exe\" -nohome 中é");
 
     SetKey(HKEY_CLASSES_ROOT, HTTP_COMMAND, nullptr, nullptr);
     EXPECT_FALSE(GetDefaultBrowserCommand(text));

@@ -23,7 +23,7 @@ SYSTEM_DLLS = {
     'ntdll.dll', 'uxtheme.dll', 'msimg32.dll',
 }
 
-FONT = (9, '宋体')
+FONT = (9, 'SimSun', 0x86)   # size, face, character set (GB2312)
 
 # id, class, text, style, (x, y, w, h)
 DIALOGS = {
@@ -147,7 +147,7 @@ def parse_dialogex(data):
     dlg['font'] = None
     if dlg['style'] & 0x40:  # DS_SETFONT
         size, weight, italic, charset = r.take('HHBB')
-        dlg['font'] = (size, r.wstr())
+        dlg['font'] = (size, r.wstr(), charset)
     dlg['controls'] = []
     for _ in range(count):
         r.align()
@@ -347,6 +347,23 @@ def check_pe(c, pe, allow64):
                      if d not in SYSTEM_DLLS and not d.startswith('api-ms-win-'))
     c.check(not foreign, 'imports only system DLLs: %s' % ', '.join(sorted(dlls)),
             'foreign: %s' % ', '.join(foreign))
+    ansi = sorted(name for name in imported_names(pe)
+                  if name.endswith('A') and name[-2:-1].islower() and name not in RUNTIME_ANSI)
+    c.check(not ansi, 'no text reaches the system through an ANSI function',
+            'ANSI imports: %s' % ', '.join(ansi))
+
+
+# ANSI functions that the C and C++ runtimes call themselves, with no text of the tool's.
+RUNTIME_ANSI = {'CreateEventA', 'CreateSemaphoreA', 'GetModuleHandleA', 'GetStartupInfoA',
+                'LoadLibraryA', 'OutputDebugStringA'}
+
+
+def imported_names(pe):
+    for attr in ('DIRECTORY_ENTRY_IMPORT', 'DIRECTORY_ENTRY_DELAY_IMPORT'):
+        for imp in getattr(pe, attr, []):
+            for sym in imp.imports:
+                if sym.name:
+                    yield sym.name.decode('ascii', 'replace')
 
 
 def check_dialogs(c, res):

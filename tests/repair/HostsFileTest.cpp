@@ -186,9 +186,9 @@ TEST_F(HostsFileTest, FailedWriteKeepsTheOriginal)
 }
 
 // The swap moves the original aside and then fails to put the new file in its place.
-BOOL WINAPI ReplaceHalfThenFail(LPCSTR replaced, LPCSTR, LPCSTR backup, DWORD, LPVOID, LPVOID)
+BOOL WINAPI ReplaceHalfThenFail(LPCWSTR replaced, LPCWSTR, LPCWSTR backup, DWORD, LPVOID, LPVOID)
 {
-    MoveFileExA(replaced, backup, MOVEFILE_REPLACE_EXISTING);
+    MoveFileExW(replaced, backup, MOVEFILE_REPLACE_EXISTING);
     SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
     return FALSE;
 }

@@ -53,31 +53,33 @@ LRESULT CALLBACK OriginalProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPa
     if (message == g_nCountedMessage && lParam == g_nCountedLParam)
         ++g_nOriginalCalls;
     if (message == WM_NCDESTROY)
-        g_bOwnProcAtNcDestroy = ::GetWindowLongPtrA(hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&OriginalProc);
-    const LRESULT def = ::DefWindowProcA(hWnd, message, wParam, lParam);
+        g_bOwnProcAtNcDestroy = ::GetWindowLongPtrW(hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&OriginalProc);
+    const LRESULT def = ::DefWindowProcW(hWnd, message, wParam, lParam);
     return Answered(message) && wParam != 0xDEF ? Answer(message, wParam) : def;
 }
 
-const char *OriginalClass()
+// A Unicode window, as the tool's dialogs are: the procedures in its chain are compared by
+// their addresses, which an ANSI window would hand out as thunks.
+const wchar_t *OriginalClass()
 {
     static bool registered = false;
     if (!registered) {
-        WNDCLASSA wc = {};
+        WNDCLASSW wc = {};
         wc.lpfnWndProc = OriginalProc;
-        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = "HalvexCaptionTest";
-        ::RegisterClassA(&wc);
+        wc.lpszClassName = L"HalvexCaptionTest";
+        ::RegisterClassW(&wc);
         registered = true;
     }
-    return "HalvexCaptionTest";
+    return L"HalvexCaptionTest";
 }
 
 // The main dialog's frame: caption, system menu, dialog border.
 HWND CreateFramed(int x = 40, int y = 40, int cx = 400, int cy = 120)
 {
-    HWND h = ::CreateWindowExA(WS_EX_DLGMODALFRAME, OriginalClass(), "", WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y,
-                               cx, cy, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    HWND h = ::CreateWindowExW(WS_EX_DLGMODALFRAME, OriginalClass(), L"", WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y,
+                               cx, cy, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     return h;
 }
 
@@ -87,12 +89,12 @@ int g_nFrontCalls = 0;
 LRESULT CALLBACK FrontProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     ++g_nFrontCalls;
-    return ::CallWindowProcA(g_pfnBehindFront, hWnd, message, wParam, lParam);
+    return ::CallWindowProcW(g_pfnBehindFront, hWnd, message, wParam, lParam);
 }
 
 LONG_PTR ProcOf(HWND h)
 {
-    return ::GetWindowLongPtrA(h, GWLP_WNDPROC);
+    return ::GetWindowLongPtrW(h, GWLP_WNDPROC);
 }
 
 const LONG_PTR SKIN_PROC = reinterpret_cast<LONG_PTR>(&CSkinCaption::SkinWndProc);
@@ -124,7 +126,7 @@ struct CaptionFixture : ::testing::Test {
             for (WPARAM wParam : {WPARAM(0), WPARAM(1)}) {
                 const int before = g_nOriginalCalls;
                 const LRESULT expected = Answer(message, wParam);
-                EXPECT_EQ(::SendMessageA(hWnd, message, wParam, g_nCountedLParam), expected)
+                EXPECT_EQ(::SendMessageW(hWnd, message, wParam, g_nCountedLParam), expected)
                     << when << " message " << message;
                 EXPECT_EQ(g_nOriginalCalls - before, 1) << when << " message " << message;
             }
@@ -135,7 +137,7 @@ struct CaptionFixture : ::testing::Test {
         ::GetWindowRect(hWnd, &rc);
         pt.x = rc.left + 50;
         pt.y = rc.top + 8;
-        EXPECT_EQ(::SendMessageA(hWnd, WM_NCHITTEST, 0xDEF, MAKELPARAM(pt.x, pt.y)), HTCAPTION) << when;
+        EXPECT_EQ(::SendMessageW(hWnd, WM_NCHITTEST, 0xDEF, MAKELPARAM(pt.x, pt.y)), HTCAPTION) << when;
     }
 };
 
@@ -214,7 +216,7 @@ TEST_F(CaptionFixture, AProcedureInFrontKeepsTheChainAfterThePainterLetsGo)
     // Someone puts a procedure in front of the painter's.
     g_nFrontCalls = 0;
     g_pfnBehindFront =
-        reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrontProc)));
+        reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrontProc)));
     ASSERT_EQ(reinterpret_cast<LONG_PTR>(g_pfnBehindFront), SKIN_PROC);
 
     // The painter lets go and is gone; the front procedure still calls the painter's.
@@ -275,7 +277,7 @@ TEST_F(DrawFixture, TitleStartsAfterTheSmallIcon)
     int firstColumn[2] = {-1, -1};
     for (int withIcon = 0; withIcon < 2; ++withIcon) {
         SCOPED_TRACE(withIcon ? "with small icon" : "without icon");
-        ::SendMessageA(hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(withIcon ? hIcon : nullptr));
+        ::SendMessageW(hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(withIcon ? hIcon : nullptr));
         painter.SetCaption("");
         const Picture bare = Band();
         // Setting the text paints nothing by itself.
