@@ -40,6 +40,13 @@ start)
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   fi
+  # Windows has SimSun on every system; Wine has no such font and maps the name to the
+  # Chinese font installed here only on a Chinese system. Map it on every one, as Windows
+  # would find it.
+  for face in SimSun 'NSimSun'; do
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" \
+      /d 'WenQuanYi Zen Hei' /f >/dev/null 2>&1
+  done
   echo "wine session: WINEPREFIX=$WINEPREFIX DISPLAY=$DISPLAY"
   ;;
 stop)
