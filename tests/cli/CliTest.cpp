@@ -76,10 +76,12 @@ std::string Narrow(const std::wstring &text, UINT codePage)
     return narrow;
 }
 
-// What a Chinese console (code page 936) shows for UTF-8 text.
-std::string Gbk(const std::string &utf8)
+// UTF-8 text as redirected output carries it: in the code page of the console (936 on a
+// Chinese system), or the OEM code page without one, as console programs write it.
+std::string ConsoleBytes(const std::string &utf8)
 {
-    return Narrow(Wide(utf8, CP_UTF8), 936);
+    const UINT consoleCodePage = GetConsoleOutputCP();
+    return Narrow(Wide(utf8, CP_UTF8), consoleCodePage ? consoleCodePage : GetOEMCP());
 }
 
 std::string Utf8FromAnsi(const std::string &ansi)
@@ -362,11 +364,11 @@ TEST_F(CliTest, QuietRunOutcomes)
             if (!f["text"].is_string())
                 continue;
             const std::string text = f["text"].get<std::string>();
-            EXPECT_NE(run.strOutput.find(Gbk("  " + text + "\r\n")), std::string::npos) << text;
+            EXPECT_NE(run.strOutput.find(ConsoleBytes("  " + text + "\r\n")), std::string::npos) << text;
         }
-        EXPECT_NE(run.strOutput.find(Gbk(u8"（退出码 " + std::to_string(c.exitCode) + u8"）\r\n")),
+        EXPECT_NE(run.strOutput.find(ConsoleBytes(u8"（退出码 " + std::to_string(c.exitCode) + u8"）\r\n")),
                   std::string::npos);
-        EXPECT_NE(run.strOutput.find(Gbk(u8"报告：")), std::string::npos);
+        EXPECT_NE(run.strOutput.find(ConsoleBytes(u8"报告：")), std::string::npos);
 
         EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, CProductMachine::HIJACK_KEY), c.hijackKeyAfter);
         if (c.heldOpen) {
@@ -460,7 +462,7 @@ TEST_F(CliTest, ScanReportsAndChangesNothing)
         EXPECT_TRUE(HolderStillHolds());
         // The console says what was found, and that nothing was changed.
         for (const char *part : {u8"扫描（未修改本机）", u8"Halvex.exe 被占用，进程 ", u8"hosts：1 行劫持"})
-            EXPECT_NE(run.strOutput.find(Gbk(part)), std::string::npos) << part;
+            EXPECT_NE(run.strOutput.find(ConsoleBytes(part)), std::string::npos) << part;
         m_holder.reset();
         m_hosts.Restore();
     }
@@ -576,7 +578,7 @@ TEST_F(CliTest, BadCommandLinesChangeNothing)
         ASSERT_TRUE(CToolRunner::Run(c.args, &run));
         EXPECT_EQ(run.nExitCode, 4u);
         EXPECT_EQ(run.nWindowsCreated, 0);
-        EXPECT_NE(run.strOutput.find(Gbk(c.message)), std::string::npos) << run.strOutput;
+        EXPECT_NE(run.strOutput.find(ConsoleBytes(c.message)), std::string::npos) << run.strOutput;
         EXPECT_TRUE(Snapshot() == before);
         EXPECT_FALSE(FileExists(missing));
     }
@@ -594,8 +596,8 @@ TEST_F(CliTest, UsageGoesToStandardOutput)
     ToolRun run;
     ASSERT_TRUE(CToolRunner::Run("/?", &run));
     EXPECT_EQ(run.nExitCode, 0u);
-    EXPECT_EQ(run.strOutput.find(Gbk(u8"Halvex 修复工具 (HalvexFix) 用法：\r\n")), 0u) << run.strOutput;
-    EXPECT_NE(run.strOutput.find(Gbk(u8"  5  另一个修复工具正在运行\r\n")), std::string::npos);
+    EXPECT_EQ(run.strOutput.find(ConsoleBytes(u8"Halvex 修复工具 (HalvexFix) 用法：\r\n")), 0u) << run.strOutput;
+    EXPECT_NE(run.strOutput.find(ConsoleBytes(u8"  5  另一个修复工具正在运行\r\n")), std::string::npos);
     EXPECT_EQ(run.nWindowsCreated, 0);
 }
 
@@ -650,11 +652,11 @@ TEST_F(CliTest, WithoutAConsoleUsageAndErrorsComeInOneMessageBox)
     ASSERT_TRUE(CToolRunner::Run("-?", &run, 60000, false));
     EXPECT_EQ(run.nExitCode, 0u);
     ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].find(Gbk(u8"Halvex 修复工具 (HalvexFix) 用法：")), 0u) << run.boxes[0];
+    EXPECT_EQ(run.boxes[0].find(u8"Halvex 修复工具 (HalvexFix) 用法："), 0u) << run.boxes[0];
     ASSERT_TRUE(CToolRunner::Run("/bogus", &run, 60000, false));
     EXPECT_EQ(run.nExitCode, 4u);
     ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].find(Gbk(u8"未知参数：/bogus\r\n")), 0u) << run.boxes[0];
+    EXPECT_EQ(run.boxes[0].find(u8"未知参数：/bogus\r\n"), 0u) << run.boxes[0];
 
     // Quiet: never a window.
     for (const char *args : {"/q /?", "/q /bogus", "/quiet /report"}) {
@@ -685,7 +687,7 @@ TEST_F(CliTest, ReportPathWithSpacesAndChinese)
     EXPECT_EQ(run.nExitCode, 1u);
     const json report = ReadReport(path);
     EXPECT_EQ(report["findings"], json::array({Finding("image_hijack", "repaired", LINE_HIJACK_REPAIRED)}));
-    EXPECT_NE(run.strOutput.find(Gbk(u8"报告：" + Utf8FromAnsi(path) + "\r\n")), std::string::npos) << run.strOutput;
+    EXPECT_NE(run.strOutput.find(ConsoleBytes(u8"报告：" + Utf8FromAnsi(path) + "\r\n")), std::string::npos) << run.strOutput;
     // Only the report is left in its folder: the temp file became it.
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
@@ -728,7 +730,7 @@ TEST_F(CliTest, ASecondQuietRunEndsAtOnceWithFive)
     EXPECT_EQ(second.nExitCode, 5u);
     EXPECT_LT(elapsed, 10000u);
     EXPECT_EQ(second.nWindowsCreated, 0);
-    EXPECT_NE(second.strOutput.find(Gbk(u8"另一个修复工具正在运行，未做任何操作（退出码 5）")), std::string::npos)
+    EXPECT_NE(second.strOutput.find(ConsoleBytes(u8"另一个修复工具正在运行，未做任何操作（退出码 5）")), std::string::npos)
         << second.strOutput;
     const json report = ReadReport(ReportPath("second.json"));
     EXPECT_EQ(report, Expected("repair", true, false, "", nullptr, json::array(), "not_run", 5));
@@ -808,7 +810,7 @@ TEST_F(CliTest, AnInteractiveStartDuringAQuietRunSaysSo)
     ToolRun second;
     ASSERT_TRUE(CToolRunner::Run("", &second, 60000, false));
     EXPECT_EQ(second.nExitCode, 5u);
-    EXPECT_EQ(second.boxes, std::vector<std::string>{Gbk(u8"Halvex修复工具正在运行，请稍后再试。")});
+    EXPECT_EQ(second.boxes, std::vector<std::string>{u8"Halvex修复工具正在运行，请稍后再试。"});
     ASSERT_TRUE(quiet.Wait(120000));
     EXPECT_EQ(quiet.Result().nExitCode, 1u);
 }

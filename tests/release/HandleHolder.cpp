@@ -6,6 +6,7 @@
 // still open. With TOKEN "-" it holds the files until it is killed (the demo's infected
 // machine).
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +15,10 @@
 
 namespace {
 
-HANDLE OpenShared(const char *path)
+// Paths come as UTF-16 from the command line: any name is held, whatever the code page.
+HANDLE OpenShared(const wchar_t *path)
 {
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, 0, nullptr);
 }
 
@@ -38,8 +40,12 @@ int main(int argc, char **argv)
 {
     if (argc < 5)
         return 2;
+    int wideCount = 0;
+    wchar_t **wargv = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+    if (!wargv || wideCount != argc)
+        return 2;
     std::string token = argv[1];
-    const char *report = argv[2];
+    const wchar_t *report = wargv[2];
     const bool untilKilled = token == "-";
     HANDLE ready = untilKilled ? nullptr : OpenNamedEvent(token, "Ready");
     HANDLE check = untilKilled ? nullptr : OpenNamedEvent(token, "Check");
@@ -49,7 +55,7 @@ int main(int argc, char **argv)
 
     std::vector<HANDLE> held;
     for (int i = 5; i < argc; ++i) {
-        HANDLE h = OpenShared(argv[i]);
+        HANDLE h = OpenShared(wargv[i]);
         if (h == INVALID_HANDLE_VALUE)
             return 4;
         held.push_back(h);
@@ -58,7 +64,7 @@ int main(int argc, char **argv)
     std::vector<HANDLE> filler;
     filler.reserve(static_cast<size_t>(fillerCount));
     for (long i = 0; i < fillerCount; ++i) {
-        HANDLE h = OpenShared(argv[3]);
+        HANDLE h = OpenShared(wargv[3]);
         if (h == INVALID_HANDLE_VALUE)
             return 5;
         filler.push_back(h);
@@ -78,7 +84,7 @@ int main(int argc, char **argv)
         stillOpen += IsOpen(h) ? 1 : 0;
     lines += std::to_string(stillOpen) + "\n";
 
-    HANDLE out = CreateFileA(report, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE out = CreateFileW(report, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (out == INVALID_HANDLE_VALUE)
         return 7;
     DWORD written;

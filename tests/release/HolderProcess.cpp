@@ -1,6 +1,7 @@
 #include "tests/release/HolderProcess.h"
 
 #include "tests/support/TestPaths.h"
+#include "tests/support/Utf8Paths.h"
 
 #include <string>
 
@@ -31,7 +32,7 @@ HolderProcess::~HolderProcess()
         if (h)
             CloseHandle(h);
     if (!m_strReport.empty())
-        DeleteFileA(m_strReport.c_str());
+        DeleteFileW(WidePath(m_strReport).c_str());
 }
 
 bool HolderProcess::Start(const std::vector<std::string> &files, const std::string &filler, long fillerCount)
@@ -43,19 +44,21 @@ bool HolderProcess::Start(const std::vector<std::string> &files, const std::stri
     m_hDone = MakeEvent(token, "Done");
     if (!m_hReady || !m_hCheck || !m_hDone)
         return false;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    m_strReport = std::string(temp) + "holder-report-" + token + ".txt";
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    m_strReport = Utf8Path(temp) + "holder-report-" + token + ".txt";
     m_nFiles = files.size();
 
     std::string command = Quote(ExeDir() + "\\HandleHolder.exe") + " " + token + " " + Quote(m_strReport) + " " +
                           Quote(filler.empty() ? std::string("NUL") : filler) + " " + std::to_string(fillerCount);
     for (const std::string &file : files)
         command += " " + Quote(file);
-    STARTUPINFOA si = {};
+    // Paths are UTF-8: the holder gets them whole as UTF-16.
+    std::wstring wideCommand = WidePath(command);
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, &wideCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     m_hProcess = pi.hProcess;
@@ -70,7 +73,7 @@ bool HolderProcess::Report(std::vector<bool> *open, long *fillerOpen)
     HANDLE waits[] = {m_hDone, m_hProcess};
     if (WaitForMultipleObjects(2, waits, FALSE, 60000) != WAIT_OBJECT_0)
         return false;
-    HANDLE in = CreateFileA(m_strReport.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE in = CreateFileW(WidePath(m_strReport).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (in == INVALID_HANDLE_VALUE)
         return false;
     char buffer[4096];

@@ -16,7 +16,7 @@ namespace {
 
 const char PRODUCT_KEY[] = "Software\\Orvane\\Halvex";
 const char MESSENGER_KEY[] = "Software\\Orvane\\Lumo";
-const char MISSING_PATH_TEXT[] = "注册表不存在安装路径,请重新安装Halvex!";
+const char MISSING_PATH_TEXT[] = u8"注册表不存在安装路径,请重新安装Halvex!";   // read back as Unicode
 const char UNCHANGED[] = "unchanged";
 
 // What one registry location holds.

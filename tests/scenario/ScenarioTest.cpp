@@ -34,13 +34,14 @@ const char PENDING_VALUE[] = "PendingFileRenameOperations";
 
 const char DOWNLOAD_URL[] = "http://" HALVEX_WEB_DOMAIN "/halvex/download.shtml";
 
-const char LINE_HIJACK_NOT_REPAIRED[] = "  Halvex.exe 被映像劫持（未修复）\r\n";
-const char LINE_RELEASED[] = "  Halvex.exe 被异常占用（已修复）\r\n";
-const char LINE_MAIN_INFECTED[] = "  HalvexMain.exe 被感染（未修复）\r\n";
+// What the user reads, as UTF-8: the window's texts are read back as Unicode.
+const char LINE_HIJACK_NOT_REPAIRED[] = u8"  Halvex.exe 被映像劫持（未修复）\r\n";
+const char LINE_RELEASED[] = u8"  Halvex.exe 被异常占用（已修复）\r\n";
+const char LINE_MAIN_INFECTED[] = u8"  HalvexMain.exe 被感染（未修复）\r\n";
 
-const char MSG_NO_INSTALL_PATH[] = "注册表不存在安装路径,请重新安装Halvex!";
-const char MSG_HOSTS_REPAIRED[] = "成功修复" HALVEX_WEB_DOMAIN "域名劫持!";
-const char MSG_HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN "被域名劫持, 修复不成功!";
+const char MSG_NO_INSTALL_PATH[] = u8"注册表不存在安装路径,请重新安装Halvex!";
+const char MSG_HOSTS_REPAIRED[] = u8"成功修复" HALVEX_WEB_DOMAIN u8"域名劫持!";
+const char MSG_HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN u8"被域名劫持, 修复不成功!";
 
 // Without a window manager, Wine's X11 driver waits 2 s for one to confirm each hidden
 // window. The tool's windows are left unmanaged, so closing it is timed, not that wait.

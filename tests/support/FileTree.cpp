@@ -2,34 +2,37 @@
 
 #include <windows.h>
 
+#include "tests/support/Utf8Paths.h"
+
 std::string FreshTestDir(const char *name)
 {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const std::string dir = std::string(temp) + name + " " + std::to_string(GetCurrentProcessId());
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::string dir = Utf8Path(temp) + name + " " + std::to_string(GetCurrentProcessId());
     RemoveTree(dir);
-    return CreateDirectoryA(dir.c_str(), nullptr) ? dir : std::string();
+    return CreateDirectoryW(WidePath(dir).c_str(), nullptr) ? dir : std::string();
 }
 
 void RemoveTree(const std::string &dir)
 {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(WidePath(dir + "\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = data.cFileName;
+            const std::string name = Utf8Path(data.cFileName);
             if (name == "." || name == "..")
                 continue;
-            std::string path = dir + "\\" + name;
+            const std::string path = dir + "\\" + name;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(path);
             } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                for (int i = 0; i < 100 && !DeleteFileA(path.c_str()); ++i)
+                const std::wstring wide = WidePath(path);
+                SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+                for (int i = 0; i < 100 && !DeleteFileW(wide.c_str()); ++i)
                     Sleep(50);
             }
-        } while (FindNextFileA(find, &data));
+        } while (FindNextFileW(find, &data));
         FindClose(find);
     }
-    RemoveDirectoryA(dir.c_str());
+    RemoveDirectoryW(WidePath(dir).c_str());
 }

@@ -47,12 +47,20 @@ std::string WindowTextOf(HWND hWnd)
 {
     if (!hWnd)
         return std::string();
-    char buffer[4096] = {};
+    wchar_t buffer[4096] = {};
+    const DWORD_PTR capacity = sizeof(buffer) / sizeof(buffer[0]);
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof(buffer), reinterpret_cast<LPARAM>(buffer),
+    if (!SendMessageTimeoutW(hWnd, WM_GETTEXT, capacity, reinterpret_cast<LPARAM>(buffer),
                              SMTO_ABORTIFHUNG, SEND_TIMEOUT_MS, &copied))
         return std::string();
-    return std::string(buffer, copied < sizeof(buffer) ? copied : sizeof(buffer) - 1);
+    const int length = static_cast<int>(copied < capacity ? copied : capacity - 1);
+    if (length <= 0)
+        return std::string();
+    std::string text(static_cast<size_t>(length) * 3, '\0');
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer, length, &text[0], static_cast<int>(text.size()),
+                                          nullptr, nullptr);
+    text.resize(bytes > 0 ? static_cast<size_t>(bytes) : 0);
+    return text;
 }
 
 std::string MessageBoxText(HWND box)

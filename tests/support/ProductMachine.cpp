@@ -3,6 +3,7 @@
 #include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/RegistryKeys.h"
+#include "tests/support/Utf8Paths.h"
 
 const char CProductMachine::ORVANE_KEY[] = "Software\\Orvane";
 const char CProductMachine::PRODUCT_KEY[] = "Software\\Orvane\\Halvex";
@@ -14,21 +15,21 @@ bool CProductMachine::Prepare(const Machine &m)
 {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, ORVANE_KEY);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, HIJACK_KEY);
-    RemoveTree(m_base + "\\Halvex Product");
+    RemoveTree(m_base + "\\" + m_folder);
     RemoveTree(m_base + "\\Lumo Client");
 
     if (m.location == Location::LumoAfterValuelessKey) {
-        if (!CreateDirectoryA((m_base + "\\Lumo Client").c_str(), nullptr))
+        if (!CreateDirectoryW(WidePath(m_base + "\\Lumo Client").c_str(), nullptr))
             return false;
         m_install = m_base + "\\Lumo Client\\Halvex";
     } else {
-        m_install = m_base + "\\Halvex Product";
+        m_install = m_base + "\\" + m_folder;
     }
-    if (!CreateDirectoryA(m_install.c_str(), nullptr))
+    if (!CreateDirectoryW(WidePath(m_install).c_str(), nullptr))
         return false;
-    if (m.mainExe && !CopyFileA(SigningFixturePath(m.mainExe).c_str(), MainExePath().c_str(), FALSE))
+    if (m.mainExe && !CopyFileW(WidePath(SigningFixturePath(m.mainExe)).c_str(), WidePath(MainExePath()).c_str(), FALSE))
         return false;
-    if (m.exe && !CopyFileA(SigningFixturePath(m.exe).c_str(), ExePath().c_str(), FALSE))
+    if (m.exe && !CopyFileW(WidePath(SigningFixturePath(m.exe)).c_str(), WidePath(ExePath()).c_str(), FALSE))
         return false;
 
     switch (m.location) {

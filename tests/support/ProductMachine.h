@@ -33,8 +33,12 @@ public:
     static const char LUMO_KEY[];
     static const char HIJACK_KEY[];
 
-    // base: a directory of the test's own; the product goes below it.
-    explicit CProductMachine(const std::string &base) : m_base(base) {}
+    // base: a directory of the test's own; the product goes below it, into a folder of
+    // this name (UTF-8, like every path here).
+    explicit CProductMachine(const std::string &base, const std::string &folder = "Halvex Product")
+        : m_base(base), m_folder(folder)
+    {
+    }
 
     // Puts the machine into the given state; Install() becomes the directory the tool
     // should find. False (with nothing more done) on the first step that fails.
@@ -46,6 +50,7 @@ public:
 
 private:
     std::string m_base;
+    std::string m_folder;
     std::string m_install;
     CRegistryBackup m_orvane{HKEY_LOCAL_MACHINE, ORVANE_KEY};
     CRegistryBackup m_hijack{HKEY_LOCAL_MACHINE, HIJACK_KEY};

@@ -1,5 +1,7 @@
 #include "tests/support/RegistryKeys.h"
 
+#include "tests/support/Utf8Paths.h"
+
 bool KeyExists(HKEY root, const std::string &path)
 {
     HKEY key = nullptr;
@@ -23,8 +25,12 @@ bool SetString(HKEY root, const std::string &path, const char *name, const std::
     HKEY key = nullptr;
     if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;
-    LONG rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1));
+    // UTF-8, stored as the system stores every string: UTF-16.
+    const std::wstring wideName = WidePath(name ? name : "");
+    const std::wstring wideValue = WidePath(value);
+    LONG rc = RegSetValueExW(key, name ? wideName.c_str() : nullptr, 0, REG_SZ,
+                             reinterpret_cast<const BYTE *>(wideValue.c_str()),
+                             static_cast<DWORD>((wideValue.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
 }

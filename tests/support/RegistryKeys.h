@@ -9,4 +9,5 @@ bool KeyExists(HKEY root, const std::string &path);
 // Creates the key (with its parents) when it is not there yet.
 bool CreateKey(HKEY root, const std::string &path);
 // Sets a REG_SZ value, creating the key when needed; a null name is the key's default value.
+// value is UTF-8.
 bool SetString(HKEY root, const std::string &path, const char *name, const std::string &value);
