@@ -1,0 +1,144 @@
+// The product installed in a folder named in Chinese, on a system whose code page has no
+// Chinese (this test also runs on 1252): the tool finds it, checks its signatures, releases
+// the held-open executable, starts it safely and names the folder whole in its report.
+#include "res/resource.h"
+#include "tests/release/HolderProcess.h"
+#include "tests/scenario/ToolProcess.h"
+#include "tests/support/FileContents.h"
+#include "tests/support/FileTree.h"
+#include "tests/support/ProductMachine.h"
+#include "tests/support/RegistryBackup.h"
+#include "tests/support/RegistryKeys.h"
+#include "tests/support/RegistryValueBackup.h"
+#include "tests/support/TestPaths.h"
+#include "tests/support/Utf8Paths.h"
+
+#include <nlohmann/json.hpp>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char FOLDER[] = u8"安全软件 Halvex产品";
+const char LINE_RELEASED[] = u8"  Halvex.exe 被异常占用（已修复）\r\n";
+
+const char APP_DEFAULTS_KEY[] = "Software\\Wine\\AppDefaults";
+const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Driver";
+const char SESSION_MANAGER_KEY[] = "System\\CurrentControlSet\\Control\\Session Manager";
+const char PENDING_VALUE[] = "PendingFileRenameOperations";
+
+// Files of a directory whose names are a decimal number and ".exe".
+std::vector<std::string> NumberedCopies(const std::string &dir)
+{
+    std::vector<std::string> copies;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(WidePath(dir + "\\*.exe").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return copies;
+    do {
+        const std::string name = Utf8Path(data.cFileName);
+        const std::string stem = name.substr(0, name.size() - 4);
+        if (!stem.empty() && stem.find_first_not_of("0123456789") == std::string::npos)
+            copies.push_back(dir + "\\" + name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return copies;
+}
+
+class ChineseFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_base = FreshTestDir("hx chinese folder");
+        ASSERT_FALSE(m_base.empty());
+        m_machine.reset(new CProductMachine(m_base, FOLDER));
+        m_productLog = m_base + "\\product.log";
+        SetEnvironmentVariableW(L"HALVEX_FIXTURE_LOG", WidePath(m_productLog).c_str());
+        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, X11_TOOL_KEY, "Managed", "N"));
+        ASSERT_TRUE(m_machine->Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"}));
+        // The folder really carries the Chinese name.
+        ASSERT_NE(GetFileAttributesW(WidePath(m_machine->ExePath()).c_str()), INVALID_FILE_ATTRIBUTES);
+        ASSERT_NE(m_machine->Install().find(FOLDER), std::string::npos);
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableW(L"HALVEX_FIXTURE_LOG", nullptr);
+        m_pending.Restore();
+        RemoveTree(m_base);
+    }
+
+    std::string m_base;
+    std::string m_productLog;
+    std::unique_ptr<CProductMachine> m_machine;
+    CRegistryValueBackup m_pending{HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, PENDING_VALUE};
+    CRegistryBackup m_appDefaults{HKEY_CURRENT_USER, APP_DEFAULTS_KEY};
+};
+
+TEST_F(ChineseFolderTest, FoundCheckedReleasedAndStartedSafely)
+{
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start({m_machine->ExePath()}));
+
+    CToolProcess tool;
+    ASSERT_TRUE(tool.Start());
+    ToolView view;
+    ASSERT_TRUE(tool.WaitForOutcome(&view, 60000));
+    // Located (no missing-path message), released, and both executables genuine after the
+    // re-check: only the released line, safe start offered.
+    EXPECT_EQ(tool.MessageBoxes(), std::vector<std::string>{});
+    ASSERT_TRUE(view.problem.bVisible);
+    EXPECT_EQ(view.strProblems, LINE_RELEASED);
+    EXPECT_TRUE(view.safeStart.bEnabled);
+    std::vector<bool> open;
+    long fillerOpen = 0;
+    ASSERT_TRUE(holder.Report(&open, &fillerOpen));
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_FALSE(open[0]) << "Halvex.exe is still held";
+
+    ASSERT_TRUE(tool.SendClick(IDC_SAFESTART));
+    const std::vector<std::string> copies = NumberedCopies(m_machine->Install());
+    ASSERT_EQ(copies.size(), 1u);
+    const std::vector<std::string> starts = WaitForLines(m_productLog, 1);
+    ASSERT_EQ(starts.size(), 1u);
+    // "<own path> <command line>": the copy in the Chinese folder started itself.
+    EXPECT_EQ(starts[0].compare(0, copies[0].size(), copies[0]), 0) << starts[0];
+    EXPECT_EQ(tool.MessageBoxes(), std::vector<std::string>{});
+    tool.Stop();
+}
+
+TEST_F(ChineseFolderTest, TheReportNamesTheFolderWhole)
+{
+    const std::string report = m_base + "\\report.json";
+    std::wstring command = L"\"" + WidePath(ExeDir() + "\\HalvexFix.exe") + L"\" /quiet /scan /report \"" +
+                           WidePath(report) + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 99;
+    GetExitCodeProcess(pi.hProcess, &exitCode);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(exitCode, 0u);
+
+    std::string text;
+    ASSERT_TRUE(ReadFileBytes(report, text));
+    const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    ASSERT_FALSE(j.is_discarded()) << text;
+    EXPECT_EQ(j["install_dir"], m_machine->Install());
+    const nlohmann::json &exes = j["checks"]["executables"];
+    ASSERT_EQ(exes.size(), 2u) << text;
+    for (const nlohmann::json &exe : exes) {
+        EXPECT_EQ(exe["present"], true) << exe.dump();
+        EXPECT_EQ(exe["genuine"], true) << exe.dump();
+    }
+}
+
+} // namespace
