@@ -3,6 +3,7 @@
 # HalvexFix.exe on it. On the user's display when DISPLAY is set (close the window to end);
 # otherwise under Xvfb, saving screenshots to build/demo-release.png (while the held-open
 # executable is released) and build/demo.png (the findings), then closing the tool.
+# HALVEX_LANG=en_US.UTF-8 (or ja_JP.UTF-8) shows it on a system of another code page.
 #
 # The infected machine: Halvex installed under "C:\Program Files\Orvane\Halvex" and signed with
 # a test certificate of the maker, an image-file-execution key on Halvex.exe, a process holding
@@ -24,7 +25,8 @@ tests/wine/session.sh start "$build" >/dev/null
 cleanup() { tests/wine/session.sh stop "$build"; }
 trap cleanup EXIT
 export WINEPREFIX=$build/wineprefix WINELOADER=/usr/lib/wine/wine64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8 DISPLAY=$(cat "$build/display")
+# HALVEX_LANG runs the tool on another system code page: en_US.UTF-8 (1252), ja_JP.UTF-8 (932).
+export WINEDLLOVERRIDES="mscoree,mshtml=" LANG=${HALVEX_LANG:-zh_CN.UTF-8} DISPLAY=$(cat "$build/display")
 wine() { /usr/lib/wine/wine64 "$@"; }
 
 domain=$(sed -n 's/^#define HALVEX_WEB_DOMAIN "\(.*\)"$/\1/p' build/x64/generated/BuildConfig.h)
