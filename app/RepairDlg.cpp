@@ -177,7 +177,9 @@ DWORD WINAPI CRepairDlg::ReleaseThreadProc(LPVOID pParam)
         return 0;
     CDialogRecord record(nullptr);
     try {
-        RecordReleaseResult(ReleaseLockedFile(pJob->pszFileName), record);
+        const bool walked = ReleaseLockedFile(pJob->pszFileName);
+        // The walk closes only what it can open and name: ask the file itself.
+        RecordReleaseResult(walked, ::TestFileLock(pJob->pszFileName) == 0, record);
     } catch (...) {
         // Out of memory for the line: the dialog still leaves the release state.
     }

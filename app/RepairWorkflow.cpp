@@ -35,11 +35,14 @@ StartupNext RunStartupChecks(ProductChecks &checks, WorkflowRecord &record)
     return STARTUP_SHOW_OUTCOME;
 }
 
-void RecordReleaseResult(bool walked, WorkflowRecord &record)
+ResultLine ReleaseResultLine(bool walked, bool stillHeld)
 {
-    if (!walked)
-        return;
-    record.AppendProblem(LINE_RELEASE_REPAIRED);
+    return walked && !stillHeld ? LINE_RELEASE_REPAIRED : LINE_RELEASE_NOT_REPAIRED;
+}
+
+void RecordReleaseResult(bool walked, bool stillHeld, WorkflowRecord &record)
+{
+    record.AppendProblem(ReleaseResultLine(walked, stillHeld));
     record.SetOutcome(OUTCOME_PROBLEMS);
 }
 

@@ -24,6 +24,7 @@ enum ResultLine {
     LINE_HIJACK_REPAIRED,
     LINE_HIJACK_NOT_REPAIRED,
     LINE_RELEASE_REPAIRED,
+    LINE_RELEASE_NOT_REPAIRED,
     LINE_MAIN_DAMAGED,
     LINE_EXE_INFECTED,
     LINE_MAIN_INFECTED,
@@ -58,8 +59,12 @@ enum StartupNext {
 // The start-up sequence: hijack, location, lock test, executables.
 StartupNext RunStartupChecks(ProductChecks &checks, WorkflowRecord &record);
 
-// The worker's finding once the handle walk has ended.
-void RecordReleaseResult(bool walked, WorkflowRecord &record);
+// The release's line once the handle walk has ended, for the window and the unattended run
+// alike. walked: the handle table was walked; stillHeld: the lock test, made again after
+// the walk, still finds the file held open. Only a walk that left the file free repairs it;
+// a walk that could not run left the file as it was.
+ResultLine ReleaseResultLine(bool walked, bool stillHeld);
+void RecordReleaseResult(bool walked, bool stillHeld, WorkflowRecord &record);
 
 // After a release: records at most one line, never switches to reinstall.
 void RecheckProductFiles(ProductChecks &checks, WorkflowRecord &record);

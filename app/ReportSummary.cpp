@@ -109,6 +109,8 @@ std::string ReportSummary(const RunReport &r)
             if (f.nCode == FINDING_HELD_OPEN &&
                 (f.nStatus == STATUS_NOT_REPAIRED || f.nStatus == STATUS_CANNOT_REPAIR))
                 out += Indented(u8"Halvex.exe 仍被占用，未能解除");
+            if (f.nCode == FINDING_HOSTS_UNREADABLE)
+                out += Indented(u8"hosts 文件无法读取，未能检查域名劫持");
         }
     }
     out += u8"结果：" + std::string(ExitCodeText(r.nExitCode, r.nMode)) + u8"（退出码 " +

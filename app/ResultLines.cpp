@@ -14,6 +14,8 @@ const char *ResultLineText(ResultLine line)
         return "  Halvex.exe 被映像劫持（未修复）\r\n";
     case LINE_RELEASE_REPAIRED:
         return "  Halvex.exe 被异常占用（已修复）\r\n";
+    case LINE_RELEASE_NOT_REPAIRED:
+        return "  Halvex.exe 被异常占用（未修复）\r\n";
     case LINE_MAIN_DAMAGED:
         return "  HalvexMain.exe 被病毒破坏（未修复）\r\n";
     case LINE_EXE_INFECTED:

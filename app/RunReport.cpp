@@ -21,6 +21,8 @@ const char *FindingCodeName(FindingCode code)
         return "product_damaged";
     case FINDING_HOSTS_REDIRECT:
         return "hosts_redirect";
+    case FINDING_HOSTS_UNREADABLE:
+        return "hosts_unreadable";
     case FINDING_RUN_LOCK_FOREIGN:
         return "run_lock_foreign";
     }
@@ -91,17 +93,6 @@ int DecideExitCode(const RunReport &report)
     return repaired ? EXIT_ALL_REPAIRED : EXIT_NOTHING_FOUND;
 }
 
-void SettleHeldOpen(RunReport &report, bool freed)
-{
-    if (freed)
-        return;
-    const FindingStatus status = report.StatusFor(false);
-    if (Finding *held = report.Find(FINDING_HELD_OPEN))
-        held->nStatus = status;
-    else
-        report.Add(FINDING_HELD_OPEN, status, std::string());
-}
-
 void CompleteReport(RunReport &report, const std::string &reinstallLine)
 {
     if (report.nOutcome == OUTCOME_REINSTALL) {
@@ -129,6 +120,9 @@ void ReportRecord::AppendProblem(ResultLine line)
     case LINE_RELEASE_REPAIRED:
         code = FINDING_HELD_OPEN;
         repaired = true;
+        break;
+    case LINE_RELEASE_NOT_REPAIRED:
+        code = FINDING_HELD_OPEN;
         break;
     case LINE_MAIN_DAMAGED:
         code = FINDING_MAIN_EXE_DAMAGED;

@@ -38,6 +38,7 @@ enum FindingCode {
     FINDING_PRODUCT_NOT_FOUND,     // no install directory: reinstall
     FINDING_PRODUCT_DAMAGED,       // executables not genuine or too small: reinstall
     FINDING_HOSTS_REDIRECT,        // hosts lines redirecting the web domain
+    FINDING_HOSTS_UNREADABLE,      // the hosts file could not be read: redirections unknown
     FINDING_RUN_LOCK_FOREIGN,      // the tool's run lock name is held by a foreign object
 };
 
@@ -97,12 +98,6 @@ struct RunReport {
 // The exit code of a finished run: reinstall first, then anything left unrepaired, then
 // anything repaired (or, scanning, repairable). Notices count for nothing.
 int DecideExitCode(const RunReport &report);
-
-// After the release step. freed: the file is free again (scanning: the walk found the
-// handles a release would close). Otherwise the held-open finding says the problem stays,
-// and when the walk could not run at all (the window then shows no line) the finding is
-// added without a line.
-void SettleHeldOpen(RunReport &report, bool freed);
 
 // Ends a run's report: a reinstall outcome becomes a finding of its own (the product not
 // found, or its files damaged), with the text the reinstall panel shows; then the exit code.

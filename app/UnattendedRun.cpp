@@ -104,9 +104,9 @@ void RunChecks(RunReport &report)
         const bool walked = scan ? FindLockedFileHolders(PRODUCT_EXE, &owners)
                                  : ReleaseLockedFile(PRODUCT_EXE, nullptr, &owners);
         report.holderProcessIds.assign(owners.begin(), owners.end());
-        RecordReleaseResult(walked, record);
-        // The file is free again only when no handle on it was left.
-        SettleHeldOpen(report, scan ? walked && !owners.empty() : ::TestFileLock(PRODUCT_EXE) != 0);
+        // Scanning, the file would be freed only by closing handles the walk found.
+        const bool stillHeld = scan ? !(walked && !owners.empty()) : ::TestFileLock(PRODUCT_EXE) == 0;
+        RecordReleaseResult(walked, stillHeld, record);
         RecheckProductFiles(checks, record);
     }
     if (report.bLocated) {
@@ -120,6 +120,10 @@ void RunChecks(RunReport &report)
     const int hostsResult = scan ? FindHostsRedirects(&hosts) : RepairHostsFile(&hosts);
     report.bHostsChecked = true;
     report.bHostsReadable = hosts.bReadable;
+    // Unread is not clean: a redirection may be hiding there. The window has no message for
+    // it, so the finding has no line.
+    if (!hosts.bReadable)
+        report.Add(FINDING_HOSTS_UNREADABLE, report.StatusFor(false), std::string());
     for (const std::string &line : hosts.lines)
         report.hostsRedirectLines.push_back(ToUtf8(line, CP_ACP));
     if (hostsResult != 0)

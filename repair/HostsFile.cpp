@@ -25,11 +25,16 @@ std::string HostsPath()
 
 bool ReadWholeFile(const std::string &path, std::string &data)
 {
-    // No sharing: nobody changes the file while it is read.
-    HANDLE file = CreateFileW(PathToWide(path.c_str()).data(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    // Other readers are welcome (an unshared open would fail beside any of them and hide a
+    // redirection); writers are not, so nobody changes the file while it is read.
+    HANDLE file = CreateFileW(PathToWide(path.c_str()).data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
+    if (file == INVALID_HANDLE_VALUE) {
+        // No hosts file redirects nothing; one that is there but closed to us is unknown.
+        const DWORD error = GetLastError();
+        data.clear();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
     bool ok = false;
     LARGE_INTEGER size;
     if (GetFileSizeEx(file, &size) && size.QuadPart <= MAX_HOSTS_SIZE) {

@@ -8,11 +8,12 @@
 
 // What the hosts file holds for the product's web domain.
 struct HostsRedirects {
-    bool bReadable = false;
+    bool bReadable = false;   // read, or absent (an absent file redirects nothing)
     std::vector<std::string> lines;   // the lines a repair removes, without line ends
 };
 
-// 0: no line redirects the domain, or the hosts file cannot be read;
+// 0: no line redirects the domain, or the hosts file cannot be read (found->bReadable tells
+//    which);
 // 1: lines were removed and the file was rewritten;
 // -1: lines redirect the domain but the file cannot be rewritten (read-only, in use, or a
 //     failed write); the file is left exactly as it was.

@@ -3,16 +3,17 @@
 #include "BuildConfig.h"
 #include "repair/SystemLibrary.h"
 
-#include <mbstring.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <new>
+#include <string>
+#include <vector>
 
 namespace {
 
-// Paths up to 519 characters; a longer one fails the conversion.
-const int MAX_WIDE_PATH = 520;
+// Paths up to 519 characters; a longer one is refused.
+const size_t MAX_WIDE_PATH = 520;
 
 template <typename Fn> bool Lookup(HMODULE module, const char *name, Fn &pfn)
 {
@@ -21,11 +22,16 @@ template <typename Fn> bool Lookup(HMODULE module, const char *name, Fn &pfn)
     return pfn != nullptr;
 }
 
-bool ToWide(const char *path, WCHAR *wide)
+// The path is UTF-8 inside the tool.
+bool ToWide(const char *path, WideText *wide)
 {
-    // Paths are UTF-8.
-    return MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, MAX_WIDE_PATH) > 0;
+    *wide = PathToWide(path);
+    return wide->size() > 1 && wide->size() <= MAX_WIDE_PATH;
 }
+
+// WINTRUST_ACTION_GENERIC_VERIFY_V2, spelled out so nothing links against wintrust.
+const GUID GENERIC_VERIFY_V2 = {0x00AAC56B, 0xCD44, 0x11D0,
+                                {0x8C, 0xC2, 0x00, 0xC0, 0x4F, 0xC2, 0x95, 0xEE}};
 
 } // namespace
 
@@ -34,7 +40,9 @@ CSignatureVerifier::CSignatureVerifier()
       m_pfnWinVerifyTrust(nullptr), m_pfnCryptQueryObject(nullptr),
       m_pfnCryptMsgGetParam(nullptr), m_pfnCryptMsgClose(nullptr),
       m_pfnCertFindCertificateInStore(nullptr), m_pfnCertFreeCertificateContext(nullptr),
-      m_pfnCertCloseStore(nullptr), m_pfnCertGetNameStringA(nullptr)
+      m_pfnCertCloseStore(nullptr), m_pfnCertGetNameStringW(nullptr),
+      m_pfnProvDataFromStateData(nullptr), m_pfnProvSignerFromChain(nullptr),
+      m_pfnCertVerifyCertificateChainPolicy(nullptr)
 {
 }
 
@@ -71,7 +79,10 @@ void CSignatureVerifier::Unload()
     m_pfnCertFindCertificateInStore = nullptr;
     m_pfnCertFreeCertificateContext = nullptr;
     m_pfnCertCloseStore = nullptr;
-    m_pfnCertGetNameStringA = nullptr;
+    m_pfnCertGetNameStringW = nullptr;
+    m_pfnProvDataFromStateData = nullptr;
+    m_pfnProvSignerFromChain = nullptr;
+    m_pfnCertVerifyCertificateChainPolicy = nullptr;
 }
 
 HRESULT CSignatureVerifier::Initialize(void * /*pReserved*/)
@@ -80,6 +91,8 @@ HRESULT CSignatureVerifier::Initialize(void * /*pReserved*/)
         return S_OK;
     m_hWintrust = LoadSystemLibrary("Wintrust.dll");
     bool ok = Lookup(m_hWintrust, "WinVerifyTrust", m_pfnWinVerifyTrust);
+    ok = Lookup(m_hWintrust, "WTHelperProvDataFromStateData", m_pfnProvDataFromStateData) && ok;
+    ok = Lookup(m_hWintrust, "WTHelperGetProvSignerFromChain", m_pfnProvSignerFromChain) && ok;
     m_hCrypt32 = LoadSystemLibrary("Crypt32.dll");
     ok = Lookup(m_hCrypt32, "CryptQueryObject", m_pfnCryptQueryObject) && ok;
     ok = Lookup(m_hCrypt32, "CryptMsgGetParam", m_pfnCryptMsgGetParam) && ok;
@@ -87,7 +100,9 @@ HRESULT CSignatureVerifier::Initialize(void * /*pReserved*/)
     ok = Lookup(m_hCrypt32, "CertFindCertificateInStore", m_pfnCertFindCertificateInStore) && ok;
     ok = Lookup(m_hCrypt32, "CertFreeCertificateContext", m_pfnCertFreeCertificateContext) && ok;
     ok = Lookup(m_hCrypt32, "CertCloseStore", m_pfnCertCloseStore) && ok;
-    ok = Lookup(m_hCrypt32, "CertGetNameStringA", m_pfnCertGetNameStringA) && ok;
+    ok = Lookup(m_hCrypt32, "CertGetNameStringW", m_pfnCertGetNameStringW) && ok;
+    ok = Lookup(m_hCrypt32, "CertVerifyCertificateChainPolicy",
+                m_pfnCertVerifyCertificateChainPolicy) && ok;
     if (!ok) {
         Unload();
         return E_FAIL;
@@ -105,19 +120,41 @@ HRESULT CSignatureVerifier::Uninitialize(void * /*pReserved*/)
     return S_OK;
 }
 
+bool CSignatureVerifier::SignerChainTrusted(HANDLE hStateData)
+{
+    CRYPT_PROVIDER_DATA *provider = hStateData ? m_pfnProvDataFromStateData(hStateData) : nullptr;
+    CRYPT_PROVIDER_SGNR *signer =
+        provider ? m_pfnProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    if (!signer || !signer->pChainContext)
+        return false;
+    CERT_CHAIN_POLICY_PARA para;
+    memset(&para, 0, sizeof(para));
+    para.cbSize = sizeof(para);
+    // A signature made while the certificate was valid still counts after it expires, and
+    // revocation is not checked; an untrusted root is never ignored.
+    para.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_NOT_TIME_VALID_FLAGS |
+                   CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
+    CERT_CHAIN_POLICY_STATUS status;
+    memset(&status, 0, sizeof(status));
+    status.cbSize = sizeof(status);
+    return m_pfnCertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_AUTHENTICODE,
+                                                 signer->pChainContext, &para, &status) &&
+           status.dwError == 0;
+}
+
 HRESULT CSignatureVerifier::VerifyFile(const char *pszPath, BOOL *pbTrusted, DWORD dwFlags,
                                        const SignerInfo *pExpected)
 {
     if (!m_bInitialized || !pszPath || !pbTrusted)
         return E_FAIL;
-    WCHAR widePath[MAX_WIDE_PATH];
-    if (!ToWide(pszPath, widePath))
+    WideText widePath;
+    if (!ToWide(pszPath, &widePath))
         return E_FAIL;
 
     WINTRUST_FILE_INFO fileInfo;
     memset(&fileInfo, 0, sizeof(fileInfo));
     fileInfo.cbStruct = sizeof(fileInfo);
-    fileInfo.pcwszFilePath = widePath;
+    fileInfo.pcwszFilePath = widePath.data();
     WINTRUST_DATA trust;
     memset(&trust, 0, sizeof(trust));
     trust.cbStruct = sizeof(trust);
@@ -126,11 +163,19 @@ HRESULT CSignatureVerifier::VerifyFile(const char *pszPath, BOOL *pbTrusted, DWO
     trust.dwUnionChoice = WTD_CHOICE_FILE;
     trust.pFile = &fileInfo;
     trust.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_SAFER_FLAG;
-    // WINTRUST_ACTION_GENERIC_VERIFY_V2, spelled out so nothing links against wintrust.
-    GUID action = {0x00AAC56B, 0xCD44, 0x11D0, {0x8C, 0xC2, 0x00, 0xC0, 0x4F, 0xC2, 0x95, 0xEE}};
+    // The provider's state is kept until the chain it built has been checked.
+    trust.dwStateAction = WTD_STATEACTION_VERIFY;
+    GUID action = GENERIC_VERIFY_V2;
     LONG status = m_pfnWinVerifyTrust(nullptr, &action, &trust);
     // A signature made while the certificate was valid still counts after it expires.
-    if (status != 0 && status != static_cast<LONG>(CERT_E_EXPIRED)) {
+    bool trusted = status == 0 || status == static_cast<LONG>(CERT_E_EXPIRED);
+    // Not every trust provider enforces chain trust (some accept a self-signed certificate),
+    // so the chain is checked here too; on a provider that does, this agrees with it.
+    if (trusted)
+        trusted = SignerChainTrusted(trust.hWVTStateData);
+    trust.dwStateAction = WTD_STATEACTION_CLOSE;
+    m_pfnWinVerifyTrust(nullptr, &action, &trust);
+    if (!trusted) {
         *pbTrusted = FALSE;
         return S_OK;
     }
@@ -169,14 +214,11 @@ HRESULT CSignatureVerifier::VerifyFile(const char *pszPath, BOOL *pbTrusted, DWO
     return result;
 }
 
-HRESULT CSignatureVerifier::GetSignerInfo(const char *pszPath, SignerInfo *pInfo,
-                                          DWORD *pcbSize)
+HRESULT CSignatureVerifier::ReadSigner(const char *pszPath, WideText *issuer,
+                                       WideText *subject, std::vector<BYTE> *serial)
 {
-    if (!m_bInitialized || !pszPath || !pInfo || !pcbSize)
-        return E_FAIL;
-    const bool measuring = *pcbSize == 0;
-    WCHAR widePath[MAX_WIDE_PATH];
-    if (!ToWide(pszPath, widePath))
+    WideText widePath;
+    if (!ToWide(pszPath, &widePath))
         return E_FAIL;
 
     HRESULT result = E_FAIL;
@@ -184,11 +226,9 @@ HRESULT CSignatureVerifier::GetSignerInfo(const char *pszPath, SignerInfo *pInfo
     HCRYPTMSG message = nullptr;
     CMSG_SIGNER_INFO *signer = nullptr;
     PCCERT_CONTEXT cert = nullptr;
-    char *issuer = nullptr;
-    char *subject = nullptr;
     DWORD encoding = 0, content = 0, format = 0, signerSize = 0;
     do {
-        if (!m_pfnCryptQueryObject(CERT_QUERY_OBJECT_FILE, widePath,
+        if (!m_pfnCryptQueryObject(CERT_QUERY_OBJECT_FILE, widePath.data(),
                                    CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
                                    CERT_QUERY_FORMAT_FLAG_BINARY, 0, &encoding, &content, &format,
                                    &store, &message, nullptr))
@@ -208,50 +248,29 @@ HRESULT CSignatureVerifier::GetSignerInfo(const char *pszPath, SignerInfo *pInfo
                                                CERT_FIND_SUBJECT_CERT, &certInfo, nullptr);
         if (!cert)
             break;
-        const CRYPT_INTEGER_BLOB &serial = cert->pCertInfo->SerialNumber;
-        DWORD cbIssuer = m_pfnCertGetNameStringA(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE,
-                                                 CERT_NAME_ISSUER_FLAG, nullptr, nullptr, 0);
-        if (cbIssuer == 0)
-            break;
-        if (!measuring) {
-            issuer = static_cast<char *>(calloc(cbIssuer, 1));
-            if (!issuer || m_pfnCertGetNameStringA(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE,
-                                                   CERT_NAME_ISSUER_FLAG, nullptr, issuer,
-                                                   cbIssuer) == 0)
-                break;
+        bool ok = true;
+        const DWORD flags[2] = {CERT_NAME_ISSUER_FLAG, 0};
+        WideText *names[2] = {issuer, subject};
+        for (int i = 0; i < 2 && ok; ++i) {
+            if (!names[i])
+                continue;
+            // The count includes the terminating zero; 0 is a failure.
+            const DWORD count = m_pfnCertGetNameStringW(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE,
+                                                        flags[i], nullptr, nullptr, 0);
+            names[i]->assign(count, L'\0');
+            ok = count != 0 &&
+                 m_pfnCertGetNameStringW(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE, flags[i], nullptr,
+                                         names[i]->data(), count) == count;
         }
-        DWORD cbSubject = m_pfnCertGetNameStringA(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0,
-                                                  nullptr, nullptr, 0);
-        if (cbSubject == 0)
+        if (!ok)
             break;
-        if (!measuring) {
-            subject = static_cast<char *>(calloc(cbSubject, 1));
-            if (!subject || m_pfnCertGetNameStringA(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0,
-                                                    nullptr, subject, cbSubject) == 0)
-                break;
-        }
-        // A buffer smaller than its part is never written past: the call fails instead.
-        if (!measuring && ((pInfo->pbSerial && pInfo->cbSerial < serial.cbData) ||
-                           (pInfo->pszIssuer && pInfo->cbIssuer < cbIssuer) ||
-                           (pInfo->pszSubject && pInfo->cbSubject < cbSubject)))
-            break;
-        pInfo->cbSerial = serial.cbData;
-        pInfo->cbIssuer = cbIssuer;
-        pInfo->cbSubject = cbSubject;
-        *pcbSize = serial.cbData + cbIssuer + cbSubject + 12;
-        if (!measuring) {
-            if (pInfo->pbSerial && serial.cbData)
-                memcpy(pInfo->pbSerial, serial.pbData, serial.cbData);
-            if (pInfo->pszIssuer)
-                memcpy(pInfo->pszIssuer, issuer, cbIssuer);
-            if (pInfo->pszSubject)
-                memcpy(pInfo->pszSubject, subject, cbSubject);
+        if (serial) {
+            const CRYPT_INTEGER_BLOB &blob = cert->pCertInfo->SerialNumber;
+            serial->assign(blob.pbData, blob.pbData + blob.cbData);
         }
         result = S_OK;
     } while (false);
 
-    free(issuer);
-    free(subject);
     if (cert)
         m_pfnCertFreeCertificateContext(cert);
     free(signer);
@@ -260,6 +279,57 @@ HRESULT CSignatureVerifier::GetSignerInfo(const char *pszPath, SignerInfo *pInfo
     if (message)
         m_pfnCryptMsgClose(message);
     return result;
+}
+
+HRESULT CSignatureVerifier::GetSignerInfo(const char *pszPath, SignerInfo *pInfo,
+                                          DWORD *pcbSize)
+{
+    if (!m_bInitialized || !pszPath || !pInfo || !pcbSize)
+        return E_FAIL;
+    const bool measuring = *pcbSize == 0;
+    try {
+        WideText wideIssuer, wideSubject;
+        std::vector<BYTE> serial;
+        if (FAILED(ReadSigner(pszPath, &wideIssuer, &wideSubject, &serial)))
+            return E_FAIL;
+        // The tool's text, with its terminating zero.
+        const std::string issuer = WideToTool(wideIssuer.data());
+        const std::string subject = WideToTool(wideSubject.data());
+        const DWORD cbSerial = static_cast<DWORD>(serial.size());
+        const DWORD cbIssuer = static_cast<DWORD>(issuer.size() + 1);
+        const DWORD cbSubject = static_cast<DWORD>(subject.size() + 1);
+        // A buffer smaller than its part is never written past: the call fails instead.
+        if (!measuring && ((pInfo->pbSerial && pInfo->cbSerial < cbSerial) ||
+                           (pInfo->pszIssuer && pInfo->cbIssuer < cbIssuer) ||
+                           (pInfo->pszSubject && pInfo->cbSubject < cbSubject)))
+            return E_FAIL;
+        pInfo->cbSerial = cbSerial;
+        pInfo->cbIssuer = cbIssuer;
+        pInfo->cbSubject = cbSubject;
+        *pcbSize = cbSerial + cbIssuer + cbSubject + 12;
+        if (!measuring) {
+            if (pInfo->pbSerial && cbSerial)
+                memcpy(pInfo->pbSerial, serial.data(), cbSerial);
+            if (pInfo->pszIssuer)
+                memcpy(pInfo->pszIssuer, issuer.c_str(), cbIssuer);
+            if (pInfo->pszSubject)
+                memcpy(pInfo->pszSubject, subject.c_str(), cbSubject);
+        }
+        return S_OK;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+HRESULT CSignatureVerifier::GetSignerSubject(const char *pszPath, WideText *subject)
+{
+    if (!m_bInitialized || !pszPath || !subject)
+        return E_FAIL;
+    try {
+        return ReadSigner(pszPath, nullptr, subject, nullptr);
+    } catch (...) {
+        return E_FAIL;
+    }
 }
 
 HRESULT CSignatureVerifier::Reserved1(void *, void *, void *, void *)
@@ -294,23 +364,17 @@ BOOL IsFileSignedBy(const char *pszPath, const char *pszSubject)
     BOOL result = FALSE;
     const bool initialized = SUCCEEDED(verifier->Initialize(nullptr));
     BOOL trusted = FALSE;
-    if (initialized && SUCCEEDED(verifier->VerifyFile(pszPath, &trusted, 0, nullptr)) &&
-        trusted) {
-        SignerInfo info;
-        memset(&info, 0, sizeof(info));
-        DWORD size = 0;
-        if (SUCCEEDED(verifier->GetSignerInfo(pszPath, &info, &size))) {
-            info.pbSerial = static_cast<BYTE *>(calloc(info.cbSerial + 1, 1));
-            info.pszIssuer = static_cast<char *>(calloc(info.cbIssuer + 1, 1));
-            info.pszSubject = static_cast<char *>(calloc(info.cbSubject + 1, 1));
-            if (info.pbSerial && info.pszIssuer && info.pszSubject &&
-                SUCCEEDED(verifier->GetSignerInfo(pszPath, &info, &size)))
-                result = _mbscmp(reinterpret_cast<const unsigned char *>(pszSubject),
-                                 reinterpret_cast<const unsigned char *>(info.pszSubject)) == 0;
-            free(info.pbSerial);
-            free(info.pszIssuer);
-            free(info.pszSubject);
+    try {
+        WideText subject;
+        if (initialized && SUCCEEDED(verifier->VerifyFile(pszPath, &trusted, 0, nullptr)) &&
+            trusted && SUCCEEDED(verifier->GetSignerSubject(pszPath, &subject))) {
+            // In UTF-16, exactly: a conversion to a code page could fold a look-alike
+            // character (a full-width letter, say) onto the maker's name.
+            const WideText wanted = ToolToWide(pszSubject);
+            result = subject == wanted;
         }
+    } catch (...) {
+        result = FALSE;
     }
     if (initialized)
         verifier->Uninitialize(nullptr);

@@ -7,8 +7,11 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
+#include "fw/TextConversion.h"
+
 // The signer of a file. Buffers are the caller's and may be null; when filling, each count
-// on entry is the capacity of its buffer.
+// on entry is the capacity of its buffer. Names are the tool's text (GBK); a character that
+// text lacks becomes "?", so names are compared in UTF-16 (GetSignerSubject), never here.
 struct SignerInfo {
     DWORD cbIssuer;    // issuer simple display name, terminating zero included
     char *pszIssuer;
@@ -40,6 +43,9 @@ public:
     virtual HRESULT Reserved1(void *, void *, void *, void *);
     virtual HRESULT Reserved2(void *, void *, void *);
 
+    // The signer's subject simple display name as the certificate states it, in UTF-16.
+    HRESULT GetSignerSubject(const char *pszPath, WideText *subject);
+
 protected:
     friend HRESULT CreateSignatureVerifier(CSignatureVerifier **ppVerifier);
     CSignatureVerifier();
@@ -56,10 +62,21 @@ private:
                                                                  const void *, PCCERT_CONTEXT);
     typedef BOOL(WINAPI *CertFreeCertificateContextFn)(PCCERT_CONTEXT);
     typedef BOOL(WINAPI *CertCloseStoreFn)(HCERTSTORE, DWORD);
-    typedef DWORD(WINAPI *CertGetNameStringAFn)(PCCERT_CONTEXT, DWORD, DWORD, void *, LPSTR,
+    typedef DWORD(WINAPI *CertGetNameStringWFn)(PCCERT_CONTEXT, DWORD, DWORD, void *, LPWSTR,
                                                 DWORD);
+    typedef CRYPT_PROVIDER_DATA *(WINAPI *ProvDataFromStateDataFn)(HANDLE);
+    typedef CRYPT_PROVIDER_SGNR *(WINAPI *ProvSignerFromChainFn)(CRYPT_PROVIDER_DATA *, DWORD,
+                                                                 BOOL, DWORD);
+    typedef BOOL(WINAPI *CertVerifyCertificateChainPolicyFn)(LPCSTR, PCCERT_CHAIN_CONTEXT,
+                                                             PCERT_CHAIN_POLICY_PARA,
+                                                             PCERT_CHAIN_POLICY_STATUS);
 
     void Unload();
+    // The chain the trust provider built for the first signer ends in a trusted root.
+    bool SignerChainTrusted(HANDLE hStateData);
+    // The signer's certificate parts, names in UTF-16 with their terminating zero.
+    HRESULT ReadSigner(const char *pszPath, WideText *issuer, WideText *subject,
+                       std::vector<BYTE> *serial);
 
     LONG m_nRefs;
     BOOL m_bInitialized;
@@ -72,13 +89,17 @@ private:
     CertFindCertificateInStoreFn m_pfnCertFindCertificateInStore;
     CertFreeCertificateContextFn m_pfnCertFreeCertificateContext;
     CertCloseStoreFn m_pfnCertCloseStore;
-    CertGetNameStringAFn m_pfnCertGetNameStringA;
+    CertGetNameStringWFn m_pfnCertGetNameStringW;
+    ProvDataFromStateDataFn m_pfnProvDataFromStateData;
+    ProvSignerFromChainFn m_pfnProvSignerFromChain;
+    CertVerifyCertificateChainPolicyFn m_pfnCertVerifyCertificateChainPolicy;
 };
 
 // A new verifier with a reference count of 1; E_OUTOFMEMORY when it cannot be allocated.
 HRESULT CreateSignatureVerifier(CSignatureVerifier **ppVerifier);
 
 // The file carries a trusted signature whose signer's subject name is exactly this name.
+// pszPath is a UTF-8 path; pszSubject is the tool's text (GBK), compared in UTF-16.
 BOOL IsFileSignedBy(const char *pszPath, const char *pszSubject);
 
 // IsFileSignedBy with the maker's legal company name.

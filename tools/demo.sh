@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
 tools/bootstrap.sh
-X64_TARGETS="HalvexFix HandleHolder signing_fixtures" tools/build.sh x64
+X64_TARGETS="HalvexFix HandleHolder TrustRoot signing_fixtures" tools/build.sh x64
 
 build=$top/build/demo
 mkdir -p "$build"
@@ -36,6 +36,8 @@ signed=build/x64/fixtures/signing
 install_unix="$WINEPREFIX/drive_c/Program Files/Orvane/Halvex"
 install_win='C:\Program Files\Orvane\Halvex'
 mkdir -p "$install_unix"
+# The test certificates' root is trusted here, as the maker's real root is on a real machine.
+wine "$bin/TrustRoot.exe" "Z:$(pwd)/$signed/root.cer"
 cp "$signed/maker-100001.exe" "$install_unix/Halvex.exe"
 cp "$signed/maker-100001.exe" "$install_unix/HalvexMain.exe"
 wine reg add 'HKLM\Software\Orvane\Halvex' /v Install /d "$install_win" /f >/dev/null

@@ -55,7 +55,7 @@ struct StartupCase {
     const char *name;
     Machine atStart;
     bool walked;           // the release's handle walk completed
-    Machine afterRelease;  // what the re-check finds
+    Machine afterRelease;  // what the lock test and the re-check find after it
     StartupNext next;
     int outcome;
     std::vector<ResultLine> lines;
@@ -74,8 +74,10 @@ TEST_P(StartupTest, DecidesOutcomeAndLines)
     const StartupNext next = RunStartupChecks(checks, record);
     EXPECT_EQ(next, c.next);
     if (next == STARTUP_RELEASE) {
-        // The worker records its finding, then the user-interface thread re-checks.
-        RecordReleaseResult(c.walked, record);
+        // The worker tests the lock again and records its finding, then the user-interface
+        // thread re-checks.
+        FakeChecks lockAgain(c.afterRelease);
+        RecordReleaseResult(c.walked, lockAgain.TestFileLock(PRODUCT_EXE) == 0, record);
         FakeChecks recheck(c.afterRelease);
         RecheckProductFiles(recheck, record);
     }
@@ -126,12 +128,20 @@ INSTANTIATE_TEST_SUITE_P(
                     kSound, STARTUP_SHOW_OUTCOME, OUTCOME_REINSTALL, {}, false},
         StartupCase{"HeldOpenReleasedSound", With([](Machine &m) { m.lock = 0; }), true, kSound,
                     STARTUP_RELEASE, OUTCOME_PROBLEMS, {LINE_RELEASE_REPAIRED}, false},
-        // A failed walk records nothing: only the advice panel is shown.
+        // A walk that could not run left the file held: not repaired.
         StartupCase{"HeldOpenWalkFailed", With([](Machine &m) { m.lock = 0; }), false, kSound,
-                    STARTUP_RELEASE, OUTCOME_CLEAN, {}, false},
+                    STARTUP_RELEASE, OUTCOME_PROBLEMS, {LINE_RELEASE_NOT_REPAIRED}, false},
         StartupCase{"HeldOpenHijackWalkFailed", With([](Machine &m) { m.lock = 0; m.hijack = 2; }),
-                    false, kSound, STARTUP_RELEASE, OUTCOME_PROBLEMS, {LINE_HIJACK_NOT_REPAIRED},
-                    false},
+                    false, kSound, STARTUP_RELEASE, OUTCOME_PROBLEMS,
+                    {LINE_HIJACK_NOT_REPAIRED, LINE_RELEASE_NOT_REPAIRED}, false},
+        // The walk ran but the file is still held (a holder it could not open, a handle
+        // under another name): not repaired.
+        StartupCase{"WalkedStillHeld", With([](Machine &m) { m.lock = 0; }), true,
+                    With([](Machine &m) { m.lock = 0; }), STARTUP_RELEASE, OUTCOME_PROBLEMS,
+                    {LINE_RELEASE_NOT_REPAIRED}, false},
+        StartupCase{"WalkedStillHeldMainSmall", With([](Machine &m) { m.lock = 0; }), true,
+                    With([](Machine &m) { m.lock = 0; m.mainSize = 1; }), STARTUP_RELEASE,
+                    OUTCOME_PROBLEMS, {LINE_RELEASE_NOT_REPAIRED, LINE_MAIN_DAMAGED}, true},
         // After a release the outcome never becomes reinstall: damage is listed instead.
         StartupCase{"ReleasedMainNotGenuineExeSmall", With([](Machine &m) { m.lock = 0; }), true,
                     With([](Machine &m) { m.mainGenuine = false; m.exeSize = 99999; }),
@@ -144,10 +154,10 @@ INSTANTIATE_TEST_SUITE_P(
         StartupCase{"ReleasedMainSmall", With([](Machine &m) { m.lock = 0; }), true,
                     With([](Machine &m) { m.mainSize = 99999; }), STARTUP_RELEASE,
                     OUTCOME_PROBLEMS, {LINE_RELEASE_REPAIRED, LINE_MAIN_DAMAGED}, true},
-        // A recorded re-check line makes problems even when the walk failed.
+        // A walk that could not run repairs nothing, even when the file is free afterwards.
         StartupCase{"WalkFailedMainSmall", With([](Machine &m) { m.lock = 0; }), false,
                     With([](Machine &m) { m.mainSize = 1; }), STARTUP_RELEASE, OUTCOME_PROBLEMS,
-                    {LINE_MAIN_DAMAGED}, true},
+                    {LINE_RELEASE_NOT_REPAIRED, LINE_MAIN_DAMAGED}, true},
         StartupCase{"ReleasedMainExactlyLimit", With([](Machine &m) { m.lock = 0; }), true,
                     With([](Machine &m) { m.mainSize = 100000; }), STARTUP_RELEASE,
                     OUTCOME_PROBLEMS, {LINE_RELEASE_REPAIRED}, false}),

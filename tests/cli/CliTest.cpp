@@ -46,6 +46,7 @@ const wchar_t LOCK_NAME[] = L"Global\\HalvexFix.Run.7E1C4B52";
 const char LINE_HIJACK_REPAIRED[] = u8"  Halvex.exe 被映像劫持（已修复）\r\n";
 const char LINE_HIJACK_NOT_REPAIRED[] = u8"  Halvex.exe 被映像劫持（未修复）\r\n";
 const char LINE_RELEASED[] = u8"  Halvex.exe 被异常占用（已修复）\r\n";
+const char LINE_NOT_RELEASED[] = u8"  Halvex.exe 被异常占用（未修复）\r\n";
 const char LINE_MAIN_INFECTED[] = u8"  HalvexMain.exe 被感染（未修复）\r\n";
 const char REINSTALL_TEXT[] = u8"未发现Halvex文件或Halvex文件被损坏，您可以点击“下载Halvex”重新安装Halvex。";
 const char MSG_NO_INSTALL_PATH[] = u8"注册表不存在安装路径,请重新安装Halvex!";
@@ -234,7 +235,7 @@ protected:
     json ReadReport(const std::string &path)
     {
         std::string bytes;
-        EXPECT_TRUE(ReadWide(Wide(path, CP_ACP), bytes)) << path;
+        EXPECT_TRUE(ReadWide(Wide(path, CP_UTF8), bytes)) << path;
         json j = json::parse(bytes, nullptr, false);
         EXPECT_FALSE(j.is_discarded()) << bytes;
         if (!j.is_object())
@@ -260,7 +261,7 @@ protected:
                     {"version", VERSION},
                     {"mode", mode},
                     {"fix_hosts", fixHosts},
-                    {"install_dir", located ? json(Utf8FromAnsi(m_machine->Install())) : json(nullptr)},
+                    {"install_dir", located ? json(m_machine->Install()) : json(nullptr)},
                     {"install_key", located ? json("HKEY_LOCAL_MACHINE\\" + installKey) : json(nullptr)},
                     {"checks", checks},
                     {"findings", findings},
@@ -302,6 +303,10 @@ TEST_F(CliTest, QuietRunOutcomes)
          PRODUCT, false, {Finding("image_hijack", "repaired", LINE_HIJACK_REPAIRED)}, "problems", 1, false},
         {"hijack not repaired", {Location::ProductKey, Hijack::Undeletable, "maker-100001.exe", "maker-100000.exe"},
          false, PRODUCT, true, {Finding("image_hijack", "not_repaired", LINE_HIJACK_NOT_REPAIRED)}, "problems", 2,
+         true},
+        // A key that denies Administrators reading it is still a hijack, and it stays.
+        {"hijack key unreadable", {Location::ProductKey, Hijack::Unreadable, "maker-100001.exe", "maker-100000.exe"},
+         false, PRODUCT, false, {Finding("image_hijack", "not_repaired", LINE_HIJACK_NOT_REPAIRED)}, "problems", 2,
          true},
         {"held open and released", {Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"},
          true, PRODUCT, false, {Finding("held_open", "repaired", LINE_RELEASED)}, "problems", 1, false},
@@ -370,7 +375,9 @@ TEST_F(CliTest, QuietRunOutcomes)
                   std::string::npos);
         EXPECT_NE(run.strOutput.find(ConsoleBytes(u8"报告：")), std::string::npos);
 
-        EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, CProductMachine::HIJACK_KEY), c.hijackKeyAfter);
+        EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, CProductMachine::HIJACK_KEY) ||
+                      KeyExistsUnreadable(HKEY_LOCAL_MACHINE, CProductMachine::HIJACK_KEY),
+                  c.hijackKeyAfter);
         if (c.heldOpen) {
             EXPECT_FALSE(HolderStillHolds());
         }
@@ -398,6 +405,40 @@ TEST_F(CliTest, TheWindowWatchSeesTheDialog)
     ASSERT_TRUE(tool.Wait(10000));
     EXPECT_GT(tool.Result().nWindowsCreated, 0);
     EXPECT_EQ(tool.Result().nExitCode, 0u);
+}
+
+// The file held through a hard link: a name without "Halvex.exe", so the walk closes nothing,
+// and the file is still held afterwards. The report says so, with the window's line.
+TEST_F(CliTest, AReleaseThatLeavesTheFileHeldSaysSo)
+{
+    Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"});
+    const std::string link = m_base + "\\held copy.bin";
+    ASSERT_TRUE(CreateHardLinkA(link.c_str(), m_machine->ExePath().c_str(), nullptr));
+    m_holder.reset(new HolderProcess);
+    ASSERT_TRUE(m_holder->Start({link}));
+    const json checks = {{"image_hijack", {{"present", false}, {"has_subkeys", false}}},
+                         {"held_open", {{"held", true}, {"process_ids", json::array()}}},
+                         {"executables", {Executable("HalvexMain.exe", "maker-100001.exe"),
+                                          Executable("Halvex.exe", "maker-100000.exe")}},
+                         {"hosts", nullptr}};
+    for (const char *mode : {"repair", "scan"}) {
+        SCOPED_TRACE(mode);
+        const bool scan = std::string(mode) == "scan";
+        ToolRun run;
+        ASSERT_TRUE(CToolRunner::Run(std::string("/quiet ") + (scan ? "/scan " : "") + ReportArg("held.json"), &run));
+        EXPECT_EQ(run.nExitCode, 2u);
+        json report = ReadReport(ReportPath("held.json"));
+        // A scan looks at the hosts file too; other tests check that part.
+        if (scan)
+            report["checks"]["hosts"] = nullptr;
+        EXPECT_EQ(report,
+                  Expected(mode, false, true, "Software\\Orvane\\Halvex", checks,
+                           {Finding("held_open", scan ? "cannot_repair" : "not_repaired", LINE_NOT_RELEASED)}, "problems",
+                           2));
+        EXPECT_NE(run.strOutput.find(ConsoleBytes(LINE_NOT_RELEASED)), std::string::npos) << run.strOutput;
+        EXPECT_EQ(run.strOutput.find(ConsoleBytes(LINE_RELEASED)), std::string::npos) << run.strOutput;
+    }
+    EXPECT_TRUE(HolderStillHolds());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -547,6 +588,57 @@ TEST_F(CliTest, FixHostsRewritesTheHostsFileAsTheDownloadCommandDoes)
     }
 }
 
+// A hosts file that another handle keeps: a reader that shares everything does not hide the
+// redirection (the rewrite is refused while it holds the file); a handle that shares nothing
+// makes the file unreadable, which is a finding of its own and never "clean".
+TEST_F(CliTest, AHostsFileHeldOpenIsNeverClean)
+{
+    const std::string redirect = "1.2.3.4 " HALVEX_WEB_DOMAIN;
+    const std::string hostsText = "127.0.0.1 localhost\r\n" + redirect + "\r\n";
+    struct Case {
+        const char *name;
+        const char *args;
+        bool unshared;   // else another process reads it, sharing everything
+        json finding;
+    } cases[] = {
+        {"fixhosts, sharing reader", "/quiet /fixhosts", false,
+         Finding("hosts_redirect", "not_repaired", MSG_HOSTS_NOT_REPAIRED)},
+        {"scan, sharing reader", "/quiet /scan", false, Finding("hosts_redirect", "cannot_repair", MSG_HOSTS_NOT_REPAIRED)},
+        {"fixhosts, unshared handle", "/quiet /fixhosts", true, Finding("hosts_unreadable", "not_repaired")},
+        {"scan, unshared handle", "/quiet /scan", true, Finding("hosts_unreadable", "cannot_repair")},
+    };
+    Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(CHostsFileBackup::Write(hostsText));
+        HANDLE unshared = INVALID_HANDLE_VALUE;
+        if (c.unshared) {
+            unshared = CreateFileA(CHostsFileBackup::Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(unshared, INVALID_HANDLE_VALUE);
+        } else {
+            m_holder.reset(new HolderProcess);
+            ASSERT_TRUE(m_holder->Start({CHostsFileBackup::Path()}));
+        }
+        ToolRun run;
+        const bool ran = CToolRunner::Run(std::string(c.args) + " " + ReportArg("hosts.json"), &run);
+        if (unshared != INVALID_HANDLE_VALUE)
+            CloseHandle(unshared);
+        m_holder.reset();
+        ASSERT_TRUE(ran);
+        EXPECT_EQ(run.nExitCode, 2u);
+        const json report = ReadReport(ReportPath("hosts.json"));
+        EXPECT_EQ(report["checks"]["hosts"],
+                  (json{{"readable", !c.unshared},
+                        {"redirect_lines", c.unshared ? json::array() : json::array({redirect})}}));
+        EXPECT_EQ(report["findings"], json::array({c.finding}));
+        EXPECT_EQ(report["exit_code"], 2);
+        std::string after;
+        ASSERT_TRUE(CHostsFileBackup::Read(after));
+        EXPECT_EQ(after, hostsText);
+        m_hosts.Restore();
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 // Bad command lines: exit 4, nothing touched
 
@@ -559,7 +651,7 @@ TEST_F(CliTest, BadCommandLinesChangeNothing)
         std::string message;   // UTF-8, in the output
     } cases[] = {
         {"report folder missing", "/quiet /fixhosts /report \"" + missing + "\"",
-         u8"报告文件夹不存在：" + Utf8FromAnsi(m_base) + u8"\\no such folder\r\n"},
+         u8"报告文件夹不存在：" + m_base + u8"\\no such folder\r\n"},
         {"report path is a folder", "/quiet /fixhosts /report \"" + m_reports + "\"", u8"报告路径是一个文件夹："},
         {"unknown switch", "/quiet /fixhosts /force", u8"未知参数：/force\r\n"},
         {"report without its file", "/quiet /fixhosts /report", u8"/report 后面需要报告文件名\r\n"},
@@ -671,9 +763,9 @@ TEST_F(CliTest, WithoutAConsoleUsageAndErrorsComeInOneMessageBox)
 TEST_F(CliTest, ReportPathWithSpacesAndChinese)
 {
     Prepare({Location::ProductKey, Hijack::Deletable, "maker-100001.exe", "maker-100000.exe"});
-    const std::wstring folder = Wide(m_reports, CP_ACP) + L"\\\u62a5\u544a \u4e00";   // "报告 一"
+    const std::wstring folder = Wide(m_reports, CP_UTF8) + L"\\\u62a5\u544a \u4e00";   // "报告 一"
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    const std::string path = Narrow(folder, CP_ACP) + "\\pc 1.json";
+    const std::string path = Narrow(folder, CP_UTF8) + "\\pc 1.json";
     // An old report is replaced whole.
     HANDLE old = CreateFileW((folder + L"\\pc 1.json").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(old, INVALID_HANDLE_VALUE);
@@ -687,7 +779,7 @@ TEST_F(CliTest, ReportPathWithSpacesAndChinese)
     EXPECT_EQ(run.nExitCode, 1u);
     const json report = ReadReport(path);
     EXPECT_EQ(report["findings"], json::array({Finding("image_hijack", "repaired", LINE_HIJACK_REPAIRED)}));
-    EXPECT_NE(run.strOutput.find(ConsoleBytes(u8"报告：" + Utf8FromAnsi(path) + "\r\n")), std::string::npos) << run.strOutput;
+    EXPECT_NE(run.strOutput.find(ConsoleBytes(u8"报告：" + path + "\r\n")), std::string::npos) << run.strOutput;
     // Only the report is left in its folder: the temp file became it.
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);

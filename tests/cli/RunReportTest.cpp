@@ -83,6 +83,7 @@ TEST(ReportRecord, EachLineBecomesItsFinding)
         {LINE_HIJACK_REPAIRED, FINDING_IMAGE_HIJACK, STATUS_REPAIRED, STATUS_WOULD_REPAIR},
         {LINE_HIJACK_NOT_REPAIRED, FINDING_IMAGE_HIJACK, STATUS_NOT_REPAIRED, STATUS_CANNOT_REPAIR},
         {LINE_RELEASE_REPAIRED, FINDING_HELD_OPEN, STATUS_REPAIRED, STATUS_WOULD_REPAIR},
+        {LINE_RELEASE_NOT_REPAIRED, FINDING_HELD_OPEN, STATUS_NOT_REPAIRED, STATUS_CANNOT_REPAIR},
         {LINE_MAIN_DAMAGED, FINDING_MAIN_EXE_DAMAGED, STATUS_NOT_REPAIRED, STATUS_CANNOT_REPAIR},
         {LINE_EXE_INFECTED, FINDING_EXE_INFECTED, STATUS_NOT_REPAIRED, STATUS_CANNOT_REPAIR},
         {LINE_MAIN_INFECTED, FINDING_MAIN_EXE_INFECTED, STATUS_NOT_REPAIRED, STATUS_CANNOT_REPAIR},
@@ -105,38 +106,37 @@ TEST(ReportRecord, EachLineBecomesItsFinding)
     }
 }
 
-TEST(SettleHeldOpen, SaysWhetherTheFileIsFree)
+// The release's one decision, as the report records it: the same line the window shows.
+TEST(RecordReleaseResult, SaysWhetherTheFileIsFree)
 {
     struct {
         const char *name;
         RunMode mode;
-        bool walked;   // the release recorded its line
-        bool freed;
-        std::vector<FindingStatus> statuses;
-        std::vector<std::string> lines;
+        bool walked;
+        bool stillHeld;   // scanning: no holder was found whose handles a release would close
+        FindingStatus status;
+        ResultLine line;
     } cases[] = {
-        {"released", MODE_REPAIR, true, true, {STATUS_REPAIRED}, {"release line"}},
-        {"walked, still held", MODE_REPAIR, true, false, {STATUS_NOT_REPAIRED}, {"release line"}},
-        {"walk failed", MODE_REPAIR, false, false, {STATUS_NOT_REPAIRED}, {""}},
-        {"scan: holders found", MODE_SCAN, true, true, {STATUS_WOULD_REPAIR}, {"release line"}},
-        {"scan: no holder found", MODE_SCAN, true, false, {STATUS_CANNOT_REPAIR}, {"release line"}},
-        {"scan: walk failed", MODE_SCAN, false, false, {STATUS_CANNOT_REPAIR}, {""}},
+        {"released", MODE_REPAIR, true, false, STATUS_REPAIRED, LINE_RELEASE_REPAIRED},
+        {"walked, still held", MODE_REPAIR, true, true, STATUS_NOT_REPAIRED, LINE_RELEASE_NOT_REPAIRED},
+        {"walk failed", MODE_REPAIR, false, true, STATUS_NOT_REPAIRED, LINE_RELEASE_NOT_REPAIRED},
+        {"walk failed, freed meanwhile", MODE_REPAIR, false, false, STATUS_NOT_REPAIRED,
+         LINE_RELEASE_NOT_REPAIRED},
+        {"scan: holders found", MODE_SCAN, true, false, STATUS_WOULD_REPAIR, LINE_RELEASE_REPAIRED},
+        {"scan: no holder found", MODE_SCAN, true, true, STATUS_CANNOT_REPAIR, LINE_RELEASE_NOT_REPAIRED},
+        {"scan: walk failed", MODE_SCAN, false, true, STATUS_CANNOT_REPAIR, LINE_RELEASE_NOT_REPAIRED},
     };
     for (const auto &c : cases) {
         RunReport report;
         report.nMode = c.mode;
-        if (c.walked)
-            report.Add(FINDING_HELD_OPEN, c.mode == MODE_SCAN ? STATUS_WOULD_REPAIR : STATUS_REPAIRED, "release line");
-        SettleHeldOpen(report, c.freed);
-        std::vector<FindingStatus> statuses;
-        std::vector<std::string> lines;
-        for (const Finding &f : report.findings) {
-            EXPECT_EQ(f.nCode, FINDING_HELD_OPEN) << c.name;
-            statuses.push_back(f.nStatus);
-            lines.push_back(f.strLine);
-        }
-        EXPECT_EQ(statuses, c.statuses) << c.name;
-        EXPECT_EQ(lines, c.lines) << c.name;
+        ReportRecord record(report, FakeLineText);
+        RecordReleaseResult(c.walked, c.stillHeld, record);
+        ASSERT_EQ(report.findings.size(), 1u) << c.name;
+        const Finding &f = report.findings[0];
+        EXPECT_EQ(f.nCode, FINDING_HELD_OPEN) << c.name;
+        EXPECT_EQ(f.nStatus, c.status) << c.name;
+        EXPECT_EQ(f.strLine, FakeLineText(c.line)) << c.name;
+        EXPECT_EQ(report.nOutcome, OUTCOME_PROBLEMS) << c.name;
     }
 }
 
@@ -232,6 +232,31 @@ TEST(ReportJson, CarriesEveryField)
     EXPECT_EQ(j["outcome"], "problems");
     EXPECT_EQ(j["exit_code"], 2);
     EXPECT_EQ(j.size(), 13u);
+}
+
+// A hosts file that could not be read is a finding of its own, never "no redirection": the
+// run cannot say the domain is not hijacked. The window shows nothing for it.
+TEST(ReportJson, AnUnreadableHostsFileIsAFinding)
+{
+    for (RunMode mode : {MODE_REPAIR, MODE_SCAN}) {
+        RunReport r;
+        r.nMode = mode;
+        r.bFixHosts = mode == MODE_REPAIR;
+        r.bHostsChecked = true;
+        r.bHostsReadable = false;
+        r.Add(FINDING_HOSTS_UNREADABLE, r.StatusFor(false), "");
+        CompleteReport(r, "text");
+        EXPECT_EQ(r.nExitCode, EXIT_PROBLEMS_REMAIN);
+        const nlohmann::json j = nlohmann::json::parse(ReportJson(r));
+        EXPECT_EQ(j["checks"]["hosts"], nlohmann::json({{"readable", false}, {"redirect_lines", nlohmann::json::array()}}));
+        EXPECT_EQ(j["findings"], nlohmann::json::array({nlohmann::json(
+                                     {{"code", "hosts_unreadable"},
+                                      {"status", mode == MODE_SCAN ? "cannot_repair" : "not_repaired"},
+                                      {"line", nullptr},
+                                      {"text", nullptr}})}));
+        EXPECT_NE(ReportSummary(r).find(u8"  hosts 文件无法读取，未能检查域名劫持\r\n"), std::string::npos)
+            << ReportSummary(r);
+    }
 }
 
 TEST(ReportJson, KeysComeInAReadableOrder)

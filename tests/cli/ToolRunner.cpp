@@ -3,6 +3,7 @@
 #include "res/resource.h"
 #include "tests/support/MessageBoxes.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/Utf8Paths.h"
 
 #include <cstdio>
 #include <map>
@@ -74,7 +75,7 @@ bool CToolRunner::Start(const std::string &args, bool bRedirect)
 {
     static LONG s_nSerial = 0;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     HANDLE out = nullptr;
@@ -94,8 +95,9 @@ bool CToolRunner::Start(const std::string &args, bool bRedirect)
         si.hStdOutput = out;
         si.hStdError = out;
     }
-    std::string cmd = "\"" + ToolPath() + "\"" + (args.empty() ? "" : " " + args);
-    const BOOL started = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, bRedirect, CREATE_SUSPENDED, nullptr,
+    // Arguments are UTF-8: paths reach the tool whole on any code page.
+    std::wstring cmd = WidePath("\"" + ToolPath() + "\"" + (args.empty() ? "" : " " + args));
+    const BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, bRedirect, CREATE_SUSPENDED, nullptr,
                                         nullptr, &si, &m_pi);
     if (out)
         CloseHandle(out);

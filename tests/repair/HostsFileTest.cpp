@@ -1,5 +1,6 @@
 // The hosts repair against the prefix's real hosts file, which each test restores.
 #include "repair/HostsFile.h"
+#include "tests/release/HolderProcess.h"
 #include "tests/support/FileContents.h"
 
 #include "BuildConfig.h"
@@ -202,18 +203,66 @@ TEST_F(HostsFileTest, FailedSwapPutsTheOriginalBack)
     EXPECT_EQ(Contents(), input);
 }
 
-TEST_F(HostsFileTest, FileInUseIsRefused)
+// What other handles on the file do to the check. A reader never hides a redirection: the
+// read shares reading. A handle that shares nothing makes the file unreadable, which is told
+// apart from clean.
+TEST_F(HostsFileTest, OtherHandlesOnTheFile)
 {
-    const std::string input = "1.2.3.4 " + D + "\n";
-    ASSERT_TRUE(WriteFileBytes(m_path, input));
-    // Another reader that shares reading only: the repair can read but not rewrite.
-    HANDLE other = CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    int result = RepairHostsFile();
-    CloseHandle(other);
-    EXPECT_EQ(result, 0) << "a reader without write sharing blocks the unshared read";
-    EXPECT_EQ(Contents(), input);
+    const std::string redirect = "1.2.3.4 " + D;
+    const std::string input = "127.0.0.1 localhost\r\n" + redirect + "\r\n";
+    enum class Other { SharingReaderProcess, ReadSharingReader, Unshared };
+    const struct {
+        const char *name;
+        Other other;
+        int result;   // the same for the scan and the repair: the swap is refused while a handle is open
+        bool readable;
+    } cases[] = {
+        {"another process reads, sharing everything", Other::SharingReaderProcess, -1, true},
+        {"a reader that shares reading only", Other::ReadSharingReader, -1, true},
+        {"a handle that shares nothing", Other::Unshared, 0, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteFileBytes(m_path, input));
+        HolderProcess holder;
+        HANDLE other = INVALID_HANDLE_VALUE;
+        if (c.other == Other::SharingReaderProcess) {
+            ASSERT_TRUE(holder.Start({m_path}));
+        } else {
+            other = CreateFileA(m_path.c_str(), GENERIC_READ, c.other == Other::Unshared ? 0 : FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+        }
+        ASSERT_TRUE(c.other == Other::SharingReaderProcess || other != INVALID_HANDLE_VALUE);
+
+        HostsRedirects scanned, repaired;
+        const int scan = FindHostsRedirects(&scanned);
+        const int repair = RepairHostsFile(&repaired);
+        if (other != INVALID_HANDLE_VALUE)
+            CloseHandle(other);
+        std::vector<bool> open;
+        long fillerOpen = 0;
+        if (c.other == Other::SharingReaderProcess) {
+            EXPECT_TRUE(holder.Report(&open, &fillerOpen));
+        }
+
+        EXPECT_EQ(scan, c.result);
+        EXPECT_EQ(repair, c.result);
+        for (const HostsRedirects *found : {&scanned, &repaired}) {
+            EXPECT_EQ(found->bReadable, c.readable);
+            EXPECT_EQ(found->lines, c.readable ? std::vector<std::string>{redirect} : std::vector<std::string>{});
+        }
+        EXPECT_EQ(Contents(), input);
+    }
+}
+
+// No hosts file redirects nothing: clean, and not an unreadable file.
+TEST_F(HostsFileTest, MissingFileIsCleanNotUnreadable)
+{
+    ASSERT_TRUE(DeleteFileA(m_path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND);
+    HostsRedirects found;
+    EXPECT_EQ(FindHostsRedirects(&found), 0);
+    EXPECT_TRUE(found.bReadable);
+    EXPECT_TRUE(found.lines.empty());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "repair/ImageHijack.h"
 
 #include "tests/support/RegistryBackup.h"
+#include "tests/support/RegistryKeys.h"
 
 #include <windows.h>
 
@@ -15,25 +16,17 @@ const std::string IFEO = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image
 
 bool KeyExists(const std::string &path)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return KeyExists(HKEY_LOCAL_MACHINE, path);
 }
 
 bool CreateKey(const std::string &path)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return CreateKey(HKEY_LOCAL_MACHINE, path);
 }
 
 void DeleteTree(const std::string &path)
 {
+    UnprotectKey(HKEY_LOCAL_MACHINE, path);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
 }
 
@@ -55,11 +48,50 @@ protected:
     CRegistryBackup m_otherBackup{HKEY_LOCAL_MACHINE, m_other};
 };
 
-TEST_F(ImageHijackTest, EmptyKeyIsDeleted)
+enum class Key { Absent, Present, WithSubkey, Unreadable };
+
+// Only an absent key is no hijack. One closed to reading is there all the same (malware guards
+// its key with an ACL): the tool cannot repair it, and says so.
+TEST_F(ImageHijackTest, AbsentPresentOrUnreadable)
 {
-    ASSERT_TRUE(CreateKey(m_product));
-    EXPECT_EQ(RemoveImageHijack(), 1);
-    EXPECT_FALSE(KeyExists(m_product));
+    const struct {
+        const char *name;
+        Key key;
+        int removed;      // RemoveImageHijack
+        int found;        // FindImageHijack, which changes nothing
+        bool present;
+        bool keyStays;
+    } cases[] = {
+        {"absent", Key::Absent, 0, 0, false, false},
+        {"present", Key::Present, 1, 1, true, false},
+        {"with a subkey", Key::WithSubkey, 2, 2, true, true},
+        {"unreadable", Key::Unreadable, 2, 2, true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteTree(m_product);
+        if (c.key != Key::Absent) {
+            ASSERT_TRUE(CreateKey(c.key == Key::WithSubkey ? m_product + "\\Sub" : m_product));
+        }
+        if (c.key == Key::Unreadable) {
+            ASSERT_TRUE(ProtectKeyFromReading(HKEY_LOCAL_MACHINE, m_product));
+            HKEY key = nullptr;
+            ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_product.c_str(), 0, KEY_READ, &key), ERROR_ACCESS_DENIED)
+                << "this registry does not enforce the key's DACL";
+        }
+        const bool wasThere = c.key != Key::Absent;
+
+        ImageHijackState state;
+        state.bPresent = !c.present;
+        EXPECT_EQ(FindImageHijack(&state), c.found);
+        EXPECT_EQ(state.bPresent, c.present);
+        EXPECT_EQ(state.bHasSubkeys, c.key == Key::WithSubkey);
+        // Looking changed nothing.
+        EXPECT_EQ(KeyExists(m_product) || KeyExistsUnreadable(HKEY_LOCAL_MACHINE, m_product), wasThere);
+
+        EXPECT_EQ(RemoveImageHijack(), c.removed);
+        EXPECT_EQ(KeyExists(m_product) || KeyExistsUnreadable(HKEY_LOCAL_MACHINE, m_product), c.keyStays);
+    }
 }
 
 TEST_F(ImageHijackTest, DebuggerValueIsDeletedWithItsKey)
@@ -73,13 +105,6 @@ TEST_F(ImageHijackTest, DebuggerValueIsDeletedWithItsKey)
     RegCloseKey(key);
     EXPECT_EQ(RemoveImageHijack(), 1);
     EXPECT_FALSE(KeyExists(m_product));
-}
-
-TEST_F(ImageHijackTest, KeyWithSubkeyStays)
-{
-    ASSERT_TRUE(CreateKey(m_product + "\\Sub"));
-    EXPECT_EQ(RemoveImageHijack(), 2);
-    EXPECT_TRUE(KeyExists(m_product + "\\Sub"));
 }
 
 TEST_F(ImageHijackTest, OtherExecutableIsNotTouched)

@@ -135,6 +135,7 @@ protected:
         m_dir = std::string(temp) + "halvex-product-test";
         CreateDirectoryA(m_dir.c_str(), nullptr);
         SetInstallDir(m_dir.c_str());
+        ASSERT_TRUE(TrustSigningRoot());
     }
     void TearDown() override
     {

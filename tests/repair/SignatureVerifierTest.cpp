@@ -11,6 +11,13 @@
 
 namespace {
 
+// The fixtures' root is trusted, as a machine trusts the maker's real root.
+class TrustedTestRoot : public testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(TrustSigningRoot()); }
+};
+testing::Environment *const g_trustedRoot = testing::AddGlobalTestEnvironment(new TrustedTestRoot);
+
 struct SignedCase {
     const char *fixture;
     BOOL byMaker;
@@ -27,12 +34,84 @@ const SignedCase SIGNED_CASES[] = {
     {"maker-100000.exe", TRUE},
     {"maker-100001.exe", TRUE},
     {"missing.exe", FALSE},
+    {"selfsigned.exe", FALSE},   // the maker's exact name, but no trusted root vouches for it
+    // Look-alike names: the first letter full-width, or a trailing space.
+    {"fullwidth.exe", FALSE},
+    {"trailing.exe", FALSE},
 };
 
 TEST(IsSignedByMaker, AcceptsOnlyTheMakersSignature)
 {
     for (const SignedCase &c : SIGNED_CASES)
         EXPECT_EQ(IsSignedByMaker(SigningFixturePath(c.fixture).c_str()), c.byMaker) << c.fixture;
+}
+
+// The trust provider alone: what the tool's own chain check has to make up for.
+LONG ProviderVerdict(const std::string &path)
+{
+    const std::wstring wide(path.begin(), path.end());
+    WINTRUST_FILE_INFO file = {};
+    file.cbStruct = sizeof(file);
+    file.pcwszFilePath = wide.c_str();
+    WINTRUST_DATA data = {};
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    GUID action = {0x00AAC56B, 0xCD44, 0x11D0, {0x8C, 0xC2, 0x00, 0xC0, 0x4F, 0xC2, 0x95, 0xEE}};
+    return WinVerifyTrust(nullptr, &action, &data);
+}
+
+TEST(IsSignedByMaker, ChecksTheChainWhereTheProviderDoesNot)
+{
+    const std::string selfSigned = SigningFixturePath("selfsigned.exe");
+    // Under Wine the provider accepts a certificate no trusted root vouches for; Windows
+    // says CERT_E_UNTRUSTEDROOT. Either way the tool must refuse it.
+    EXPECT_EQ(ProviderVerdict(selfSigned), 0)
+        << "the provider now refuses it itself: this case no longer shows the tool's own check";
+    EXPECT_FALSE(IsSignedByMaker(selfSigned.c_str()));
+    EXPECT_TRUE(IsSignedByMaker(SigningFixturePath("maker.exe").c_str()));
+}
+
+// The subject is compared in UTF-16, so no system code page can fold a look-alike name onto
+// the maker's (the table runs on 936 and on 1252).
+TEST(IsFileSignedBy, ComparesTheNameInUtf16)
+{
+    const std::string maker = HALVEX_MAKER_NAME;
+    const struct {
+        const char *fixture;
+        std::string subject;   // the tool's text (GBK)
+        BOOL signedBy;
+    } cases[] = {
+        {"maker.exe", maker, TRUE},
+        {"fullwidth.exe", maker, FALSE},
+        {"trailing.exe", maker, FALSE},
+        {"other.exe", maker, FALSE},
+        {"trailing.exe", maker + " ", TRUE},
+        // The full-width letter as GBK (A3 xx): the look-alike's own name matches it.
+        {"fullwidth.exe", std::string("\xA3") + static_cast<char>(maker[0] + 0x80) + maker.substr(1), TRUE},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(IsFileSignedBy(SigningFixturePath(c.fixture).c_str(), c.subject.c_str()), c.signedBy)
+            << c.fixture << " \"" << c.subject << "\"";
+}
+
+// Paths are UTF-8 inside the tool: a folder name no ANSI code page holds whole still works.
+TEST(IsSignedByMaker, TakesAUtf8Path)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring dir = std::wstring(temp) + L"\u7B7E\u540D \u00E9\u0416";   // 签名 éЖ
+    const std::wstring exe = dir + L"\\Halvex.exe";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    const std::string source = SigningFixturePath("maker.exe");
+    ASSERT_TRUE(CopyFileW(std::wstring(source.begin(), source.end()).c_str(), exe.c_str(), FALSE));
+    char utf8[MAX_PATH * 4] = {};
+    WideCharToMultiByte(CP_UTF8, 0, exe.c_str(), -1, utf8, sizeof(utf8), nullptr, nullptr);
+    EXPECT_TRUE(IsSignedByMaker(utf8));
+    DeleteFileW(exe.c_str());
+    RemoveDirectoryW(dir.c_str());
 }
 
 TEST(IsFileSignedBy, ComparesTheSubjectExactly)

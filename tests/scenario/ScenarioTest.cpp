@@ -37,6 +37,7 @@ const char DOWNLOAD_URL[] = "http://" HALVEX_WEB_DOMAIN "/halvex/download.shtml"
 // What the user reads, as UTF-8: the window's texts are read back as Unicode.
 const char LINE_HIJACK_NOT_REPAIRED[] = u8"  Halvex.exe 被映像劫持（未修复）\r\n";
 const char LINE_RELEASED[] = u8"  Halvex.exe 被异常占用（已修复）\r\n";
+const char LINE_NOT_RELEASED[] = u8"  Halvex.exe 被异常占用（未修复）\r\n";
 const char LINE_MAIN_INFECTED[] = u8"  HalvexMain.exe 被感染（未修复）\r\n";
 
 const char MSG_NO_INSTALL_PATH[] = u8"注册表不存在安装路径,请重新安装Halvex!";
@@ -349,6 +350,32 @@ TEST_F(HeldOpenTest, ReleaseThenRecheck)
         ASSERT_TRUE(holder.Report(&open, &fillerOpen));
         EXPECT_EQ(open, std::vector<bool>{false});
     }
+}
+
+// A holder the walk cannot undo: the file held through a hard link, a name without
+// "Halvex.exe". The window tests the lock again and says the file is still held.
+TEST_F(HeldOpenTest, AFileStillHeldAfterTheWalkIsNotRepaired)
+{
+    RegisterFakeBrowser();
+    Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"});
+    if (HasFatalFailure())
+        return;
+    const std::string link = m_base + "\\held copy.bin";
+    ASSERT_TRUE(CreateHardLinkA(link.c_str(), ExePath().c_str(), nullptr));
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start({link}));
+
+    CToolProcess tool;
+    ASSERT_TRUE(tool.Start());
+    ToolView view;
+    ASSERT_TRUE(tool.WaitForOutcome(&view));
+    ExpectPresented(view, Outcome::Problems, LINE_NOT_RELEASED, true);
+    EXPECT_TRUE(tool.MessageBoxes().empty());
+
+    std::vector<bool> open;
+    long fillerOpen = -1;
+    ASSERT_TRUE(holder.Report(&open, &fillerOpen));
+    EXPECT_EQ(open, std::vector<bool>{true});
 }
 
 TEST_F(HeldOpenTest, ClosingWhileReleasingEndsTheToolAtOnce)

@@ -1,6 +1,8 @@
 // Where the tests find the signed fixture programs that the build makes.
 #pragma once
 
+#include "tests/support/TestRoot.h"
+
 #include <string>
 
 // The Windows path of a file made by signing/make-fixtures.sh (maker.exe, other.exe, ...).
@@ -12,4 +14,10 @@ inline std::string SigningFixturePath(const char *name)
         if (c == '/')
             c = '\\';
     return path;
+}
+
+// Trusts the root that issued the signed fixtures, so that they verify as genuine.
+inline bool TrustSigningRoot()
+{
+    return TrustTestRoot(SigningFixturePath("root.cer"));
 }

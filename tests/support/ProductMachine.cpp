@@ -11,9 +11,18 @@ const char CProductMachine::LUMO_KEY[] = "Software\\Orvane\\Lumo";
 const char CProductMachine::HIJACK_KEY[] =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\Halvex.exe";
 
+CProductMachine::~CProductMachine()
+{
+    UnprotectKey(HKEY_LOCAL_MACHINE, HIJACK_KEY);
+}
+
 bool CProductMachine::Prepare(const Machine &m)
 {
+    // The fixtures' issuer is trusted on this machine, as the maker's root is on a real one.
+    if (!TrustSigningRoot())
+        return false;
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, ORVANE_KEY);
+    UnprotectKey(HKEY_LOCAL_MACHINE, HIJACK_KEY);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, HIJACK_KEY);
     RemoveTree(m_base + "\\" + m_folder);
     RemoveTree(m_base + "\\Lumo Client");
@@ -57,6 +66,9 @@ bool CProductMachine::Prepare(const Machine &m)
     case Hijack::Undeletable:
         return SetString(HKEY_LOCAL_MACHINE, HIJACK_KEY, "Debugger", "C:\\evil.exe") &&
                CreateKey(HKEY_LOCAL_MACHINE, std::string(HIJACK_KEY) + "\\Keep");
+    case Hijack::Unreadable:
+        return SetString(HKEY_LOCAL_MACHINE, HIJACK_KEY, "Debugger", "C:\\evil.exe") &&
+               ProtectKeyFromReading(HKEY_LOCAL_MACHINE, HIJACK_KEY);
     }
     return true;
 }

@@ -16,7 +16,8 @@ enum class Location {
     ValuelessKeyOnly,       // location 1 without "Install", no location 2
 };
 
-enum class Hijack { None, Deletable, Undeletable };
+// Unreadable: the key denies Administrators reading it.
+enum class Hijack { None, Deletable, Undeletable, Unreadable };
 
 // The machine before the tool starts. A null fixture leaves the file out.
 struct Machine {
@@ -39,6 +40,8 @@ public:
         : m_base(base), m_folder(folder)
     {
     }
+    // An unreadable hijack key is opened up again before the backups put the keys back.
+    ~CProductMachine();
 
     // Puts the machine into the given state; Install() becomes the directory the tool
     // should find. False (with nothing more done) on the first step that fails.

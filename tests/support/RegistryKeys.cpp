@@ -1,5 +1,7 @@
 #include "tests/support/RegistryKeys.h"
 
+#include <sddl.h>
+
 #include "tests/support/Utf8Paths.h"
 
 bool KeyExists(HKEY root, const std::string &path)
@@ -33,4 +35,51 @@ bool SetString(HKEY root, const std::string &path, const char *name, const std::
                              static_cast<DWORD>((wideValue.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
+}
+
+namespace {
+
+bool SetKeyDacl(HKEY root, const std::string &path, const wchar_t *sddl)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    bool ok = ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr) &&
+              RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
+    LocalFree(sd);
+    RegCloseKey(key);
+    return ok;
+}
+
+} // namespace
+
+bool ProtectKeyFromReading(HKEY root, const std::string &path)
+{
+    return SetKeyDacl(root, path, L"D:P(D;;KR;;;BA)(A;;KA;;;BA)(A;;KA;;;SY)");
+}
+
+bool UnprotectKey(HKEY root, const std::string &path)
+{
+    HKEY key = nullptr;
+    const LONG status = RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (status == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return SetKeyDacl(root, path, L"D:P(A;CI;KA;;;BA)(A;CI;KA;;;SY)(A;CI;KR;;;WD)");
+}
+
+bool KeyExistsUnreadable(HKEY root, const std::string &path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_ACCESS_DENIED) {
+        if (key)
+            RegCloseKey(key);
+        return false;
+    }
+    if (RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
 }

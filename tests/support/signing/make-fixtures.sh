@@ -2,13 +2,18 @@
 # Makes a throw-away code-signing PKI and Authenticode-signed copies of a fixture program.
 #   make-fixtures.sh OUTDIR SOURCE_EXE [MAKER_NAME] [SIZE...]
 # OUTDIR receives:
-#   root.crt            the test root (self-signed, trusted by nothing)
+#   root.crt root.cer   the test root (self-signed; PEM and DER), which the tests trust in
+#                       their Wine prefix
 #   maker.crt/.key      code signing, subject CN = MAKER_NAME (default: the build default)
 #   other.crt           code signing for another company
 #   expired.crt         MAKER_NAME, validity entirely in the past
 #   case.crt            MAKER_NAME in upper case
+#   selfsigned.crt      MAKER_NAME, self-signed: no trusted root vouches for it
+#   fullwidth.crt       MAKER_NAME with its first letter full-width (a look-alike)
+#   trailing.crt        MAKER_NAME followed by a space
 #   unsigned.exe        SOURCE_EXE as it is
-#   maker.exe other.exe expired.exe case.exe   SOURCE_EXE signed with each certificate
+#   maker.exe other.exe expired.exe case.exe selfsigned.exe fullwidth.exe trailing.exe
+#                       SOURCE_EXE signed with each certificate
 #   tampered.exe        maker.exe with one byte changed after signing
 #   maker-SIZE.exe      maker-signed, exactly SIZE bytes long, for each SIZE given
 #                       (SIZE must leave room for the program and its signature)
@@ -59,26 +64,34 @@ CNF
 openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.crt -days 3650 \
   -subj "/CN=Halvex Test Root" -addext "basicConstraints=critical,CA:TRUE" \
   -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+openssl x509 -in root.crt -outform DER -out root.cer
 
-# issue NAME CN START END
+# issue NAME CN START END (the CN in UTF-8)
 issue() {
   openssl req -new -newkey rsa:2048 -nodes -keyout "$1.key" -out "$work/$1.csr" \
-    -subj "/CN=$2" 2>/dev/null
-  openssl ca -batch -config "$work/ca.cnf" -cert root.crt -keyfile root.key \
+    -utf8 -subj "/CN=$2" 2>/dev/null
+  openssl ca -batch -utf8 -config "$work/ca.cnf" -cert root.crt -keyfile root.key \
     -in "$work/$1.csr" -out "$1.crt" -startdate "$3" -enddate "$4" -notext 2>/dev/null
 }
 upper=$(printf '%s' "$maker" | tr '[:lower:]' '[:upper:]')
+# The first letter in its full-width form (U+FF01..U+FF5E mirror ASCII 0x21..0x7E).
+fullwidth=$(python3 -c 'import sys; s = sys.argv[1]; print(chr(ord(s[0]) + 0xFEE0) + s[1:], end="")' "$maker")
 issue maker "$maker" 20240101000000Z 20991231000000Z
 issue other "Lindqvist Software Ltd." 20240101000000Z 20991231000000Z
 issue expired "$maker" 20190101000000Z 20200101000000Z
 issue case "$upper" 20240101000000Z 20991231000000Z
+issue fullwidth "$fullwidth" 20240101000000Z 20991231000000Z
+issue trailing "$maker " 20240101000000Z 20991231000000Z
+openssl req -x509 -newkey rsa:2048 -nodes -keyout selfsigned.key -out selfsigned.crt -days 3650 \
+  -utf8 -subj "/CN=$maker" -addext "basicConstraints=critical,CA:FALSE" \
+  -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
 
 sign() { # CERT IN OUT
   rm -f "$3"
   osslsigncode sign -certs "$1.crt" -key "$1.key" -h sha256 -n "Halvex" -in "$2" -out "$3" >/dev/null
 }
 cp "$src" unsigned.exe
-for c in maker other expired case; do sign "$c" unsigned.exe "$c.exe"; done
+for c in maker other expired case selfsigned fullwidth trailing; do sign "$c" unsigned.exe "$c.exe"; done
 
 # One byte of the DOS stub (hashed, never executed) changed after signing.
 cp maker.exe tampered.exe
