@@ -1,16 +1,16 @@
-#include "app/UnattendedRun.h"
+#include "cli/UnattendedRun.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/ConsoleOutput.h"
-#include "app/QuietProductChecks.h"
-#include "app/ReportFile.h"
-#include "app/ReportJson.h"
-#include "app/ReportSummary.h"
+#include "cli/ConsoleOutput.h"
+#include "cli/QuietProductChecks.h"
+#include "cli/ReportFile.h"
+#include "cli/ReportJson.h"
+#include "cli/ReportSummary.h"
 #include "app/ResultLines.h"
 #include "app/RunLock.h"
-#include "app/RunReport.h"
+#include "cli/RunReport.h"
 #include "fw/TextConversion.h"
 #include "repair/HostsFile.h"
 #include "repair/InstallDir.h"

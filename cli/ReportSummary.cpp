@@ -1,4 +1,4 @@
-#include "app/ReportSummary.h"
+#include "cli/ReportSummary.h"
 
 namespace {
 

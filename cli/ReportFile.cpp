@@ -1,4 +1,4 @@
-#include "app/ReportFile.h"
+#include "cli/ReportFile.h"
 
 namespace {
 
