@@ -51,6 +51,9 @@ BOOL ReadInstallValue(HKEY key, InstallPathNotice &notice)
     if (status == ERROR_SUCCESS && size >= INSTALL_VALUE_SIZE &&
         !memchr(value, 0, INSTALL_VALUE_SIZE))
         status = ERROR_MORE_DATA;
+    // A value that is not an absolute path names no install directory at all.
+    if (status == ERROR_SUCCESS && !IsAbsoluteInstallPath(value))
+        status = ERROR_BAD_PATHNAME;
     if (status != ERROR_SUCCESS) {
         notice.MissingInstallPath("注册表不存在安装路径,请重新安装Halvex!");
         return FALSE;
