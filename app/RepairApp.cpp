@@ -1,12 +1,12 @@
 #include "app/RepairApp.h"
 
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 #include "app/RepairDlg.h"
 #include "app/RunLock.h"
-#include "app/RunReport.h"
+#include "cli/RunReport.h"
 #include "app/RunningWindow.h"
 #include "fw/TextConversion.h"
-#include "app/UnattendedRun.h"
+#include "cli/UnattendedRun.h"
 
 CRepairApp theApp;
 

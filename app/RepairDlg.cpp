@@ -14,6 +14,8 @@
 #include "repair/HostsFile.h"
 #include "repair/Launch.h"
 #include "repair/LockedFileRelease.h"
+#include "repair/SignatureVerifier.h"
+#include "fw/TextConversion.h"
 
 #include "BuildConfig.h"
 
@@ -27,6 +29,18 @@ const char DOWNLOAD_PAGE[] = "http://" HALVEX_WEB_DOMAIN "/halvex/download.shtml
 
 // Painted onto the caption bar; the window's own title stays empty.
 const char PAINTED_TITLE[] = " Halvex修复工具 V1.0";
+
+const char SAFE_START_FAILED[] = "安全启动Halvex失败，Halvex没有被启动。请点击“下载Halvex”重新安装Halvex。";
+
+// The rule that chose the executable, applied again to the copy that is started.
+bool CopyIsGenuine(const char *path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(PathToWide(path).data(), GetFileExInfoStandard, &data))
+        return false;
+    const bool large = data.nFileSizeHigh != 0 || data.nFileSizeLow > MIN_SOUND_SIZE;
+    return large && IsSignedByMaker(path);
+}
 
 // Findings go to the process-wide text and outcome; only the dialog can disable safe start.
 class CDialogRecord : public WorkflowRecord {
@@ -284,9 +298,8 @@ void CRepairDlg::OnSafeStart()
     if (!pszFileName)
         return;
     char szCopy[MAX_PATH] = {};
-    CopyToRandomName(pszFileName, szCopy, sizeof(szCopy));
-    RunProgram(szCopy);
-    DeleteAtReboot(szCopy);
+    if (!StartVerifiedCopy(pszFileName, CopyIsGenuine, szCopy, sizeof(szCopy)))
+        AfxMessageBox(SAFE_START_FAILED, MB_OK);
 }
 
 BOOL CRepairDlg::OnEraseBkgnd(CDC *pDC)

@@ -31,3 +31,23 @@ std::string MakeProductPath(const char *fileName)
         path += fileName;
     return path;
 }
+
+bool IsAbsoluteInstallPath(const char *dir)
+{
+    if (!dir)
+        return false;
+    const bool letter = (dir[0] >= 'A' && dir[0] <= 'Z') || (dir[0] >= 'a' && dir[0] <= 'z');
+    if (letter && dir[1] == ':' && dir[2] == '\\')
+        return true;
+    if (dir[0] != '\\' || dir[1] != '\\')
+        return false;
+    // "\\server\share": both parts present; "\\?\" and "\\.\" device paths are not shares.
+    const char *server = dir + 2;
+    const char *end = server;
+    while (*end && *end != '\\')
+        ++end;
+    if (end == server || *end != '\\' || (end - server == 1 && (*server == '?' || *server == '.')))
+        return false;
+    const char *share = end + 1;
+    return *share && *share != '\\';
+}

@@ -12,5 +12,10 @@ extern const char PRODUCT_MAIN_EXE[]; // "HalvexMain.exe"
 const char *GetInstallDir();
 void SetInstallDir(const char *dir);
 
+// Whether a registry value may serve as the install directory: an absolute path with a
+// drive ("C:\...") or a UNC share ("\\server\share..."). Anything else would be resolved
+// against the current drive or directory, which any user can create folders in.
+bool IsAbsoluteInstallPath(const char *dir);
+
 // Install directory + "\" + fileName.
 std::string MakeProductPath(const char *fileName);

@@ -132,15 +132,70 @@ bool CopyToRandomName(const char *fileName, char *buffer, std::size_t capacity)
     std::memset(buffer, 0, capacity);
 
     const char *dir = GetInstallDir();
-    std::string target(std::strlen(dir) + 16, '\0');
-    int n = std::snprintf(&target[0], target.size(), "%s\\%u.exe", dir, static_cast<unsigned>(MakeRandomNumber()));
-    target.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-
-    std::string source = MakeProductPath(fileName);
-    BOOL copied = CopyFileW(PathToWide(source.c_str()).data(), PathToWide(target.c_str()).data(), FALSE);
+    const WideText source = PathToWide(MakeProductPath(fileName).c_str());
+    std::string target;
+    BOOL copied = FALSE;
+    // A file already at the name (planted there, or a copy of an earlier start) is never
+    // overwritten: the copy goes to another number.
+    const int ATTEMPTS = 16;
+    for (int attempt = 0; attempt < ATTEMPTS && !copied; ++attempt) {
+        target.assign(std::strlen(dir) + 16, '\0');
+        const unsigned number = static_cast<unsigned>(MakeRandomNumber() + static_cast<std::uint32_t>(attempt));
+        int n = std::snprintf(&target[0], target.size(), "%s\\%u.exe", dir, number);
+        target.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        copied = CopyFileExW(source.data(), PathToWide(target.c_str()).data(), nullptr, nullptr, nullptr,
+                             COPY_FILE_FAIL_IF_EXISTS);
+        const DWORD error = copied ? ERROR_SUCCESS : GetLastError();
+        if (!copied && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            break;
+    }
 
     std::strncpy(buffer, target.c_str(), capacity - 1);
     return copied != FALSE;
+}
+
+bool StartVerifiedCopy(const char *fileName, SafeStartCheck check, char *buffer, std::size_t capacity)
+{
+    if (!check || !buffer || capacity == 0)
+        return false;
+    if (!CopyToRandomName(fileName, buffer, capacity))
+        return false;   // nothing of ours stands at the name
+    const std::string copy = buffer;
+    const WideText wideCopy = PathToWide(copy.c_str());
+    // Read access shared for reading only: nobody can write, replace, rename or delete the
+    // copy while it is held, so the file checked is the file started. The checker and the
+    // process start open it for reading too.
+    HANDLE hold = copy.size() + 1 < capacity
+                      ? CreateFileW(wideCopy.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr)
+                      : INVALID_HANDLE_VALUE;   // a cut path names another file
+    bool started = false;
+    if (hold != INVALID_HANDLE_VALUE && check(copy.c_str())) {
+        // Quoted: a path with a space must not start "C:\Program.exe" in the copy's place.
+        WideText commandLine(1, L'"');
+        commandLine.insert(commandLine.end(), wideCopy.begin(), wideCopy.end() - 1);
+        commandLine.push_back(L'"');
+        commandLine.push_back(L'\0');
+        STARTUPINFOW startup;
+        std::memset(&startup, 0, sizeof(startup));
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        started = CreateProcessW(wideCopy.data(), commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                                 nullptr, nullptr, &startup, &process) != FALSE;
+        if (started) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+    }
+    if (hold != INVALID_HANDLE_VALUE)
+        CloseHandle(hold);
+    if (started) {
+        DeleteAtReboot(copy.c_str());
+        return true;
+    }
+    if (!DeleteFileW(wideCopy.data()))
+        DeleteAtReboot(copy.c_str());
+    return false;
 }
 
 bool RunProgram(const char *path)

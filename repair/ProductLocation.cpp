@@ -72,6 +72,9 @@ BOOL ReadInstallValue(HKEY key, InstallPathNotice &notice)
                 dir = ToUtf8(std::string(bytes, length), CP_ACP);
         }
     }
+    // A value that is not an absolute path names no install directory at all.
+    if (status == ERROR_SUCCESS && !IsAbsoluteInstallPath(dir.c_str()))
+        status = ERROR_BAD_PATHNAME;
     if (status != ERROR_SUCCESS) {
         notice.MissingInstallPath("注册表不存在安装路径,请重新安装Halvex!");
         return FALSE;

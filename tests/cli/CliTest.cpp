@@ -794,6 +794,140 @@ TEST_F(CliTest, ReportPathWithSpacesAndChinese)
 }
 
 // ---------------------------------------------------------------------------------------
+// The report in a folder others can write to, and a report that cannot be written
+
+// The temp files of a run in the folder, as full paths.
+std::vector<std::wstring> TempFilesIn(const std::wstring &folder)
+{
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return found;
+    do
+        found.push_back(folder + L"\\" + data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
+TEST_F(CliTest, ReportSurvivesAFolderOthersWriteTo)
+{
+    enum class Meddle { LinkToVictim, FolderAtTarget };
+    struct Case {
+        const char *name;
+        Meddle meddle;
+        DWORD exitCode;
+        const char *output;   // UTF-8, in the summary
+    } cases[] = {
+        // What a user of a shared folder would try: the temp file replaced by a hard link to
+        // a file of their choice, which the administrator's run then overwrites.
+        {"temp file swapped for a link", Meddle::LinkToVictim, 1, u8"报告："},
+        // The rename at the end fails: the run's work stands, the missing report has its code.
+        {"target taken at the end", Meddle::FolderAtTarget, 6, u8"报告未能写入（退出码 6）\r\n"},
+    };
+    const std::wstring folder = Wide(m_reports, CP_UTF8);
+    const std::wstring victim = Wide(m_base, CP_UTF8) + L"\\victim.txt";
+    const std::string victimText = "the victim's own bytes\r\n";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Prepare({Location::ProductKey, Hijack::Deletable, "maker-100001.exe", "maker-100000.exe"});
+        HoldOpen(2000);   // the release keeps the run going while the folder is watched
+        if (HasFatalFailure())
+            return;
+        HANDLE h = CreateFileW(victim.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(h, victimText.data(), static_cast<DWORD>(victimText.size()), &written, nullptr);
+        CloseHandle(h);
+        const std::string report = ReportPath("shared.json");
+        const std::wstring target = Wide(report, CP_UTF8);
+
+        CToolRunner tool;
+        ASSERT_TRUE(tool.Start("/quiet " + ReportArg("shared.json")));
+        bool meddled = false;
+        int attempts = 0;
+        while (!meddled && tool.Running()) {
+            for (const std::wstring &temp : TempFilesIn(folder)) {
+                ++attempts;
+                if (c.meddle == Meddle::LinkToVictim)
+                    meddled = DeleteFileW(temp.c_str()) && CreateHardLinkW(temp.c_str(), victim.c_str(), nullptr);
+                else
+                    meddled = CreateDirectoryW(target.c_str(), nullptr);
+            }
+            tool.Wait(1);
+        }
+        ASSERT_TRUE(tool.Wait(120000));
+        EXPECT_GT(attempts, 0) << "the run ended before its temp file was seen";
+        const ToolRun &run = tool.Result();
+        EXPECT_EQ(run.nExitCode, c.exitCode);
+        EXPECT_NE(run.strOutput.find(ConsoleBytes(c.output)), std::string::npos) << run.strOutput;
+        std::string bytes;
+        EXPECT_TRUE(ReadWide(victim, bytes));
+        EXPECT_EQ(bytes, victimText);
+        if (c.meddle == Meddle::LinkToVictim) {
+            EXPECT_FALSE(meddled) << "the temp file could be replaced";
+            EXPECT_EQ(ReadReport(report)["exit_code"], 1);
+        } else {
+            EXPECT_TRUE(meddled);
+            EXPECT_NE(run.strOutput.find(ConsoleBytes(u8"无法写入报告：" + report)), std::string::npos)
+                << run.strOutput;
+            RemoveDirectoryW(target.c_str());
+        }
+        EXPECT_TRUE(TempFilesIn(folder).empty());
+        DeleteFileW(target.c_str());
+        m_holder.reset();
+        m_filler.reset();
+    }
+}
+
+TEST_F(CliTest, ReportPathAtTheLengthLimit)
+{
+    // A folder whose report path is one character too long must stop the run before it
+    // touches anything; one character shorter works.
+    const std::string name = "report.json";
+    const size_t folderLength = MAX_PATH - 1 - 1 - name.size();   // path of 259 characters
+    const std::string folder = m_reports + "\\" + std::string(folderLength - m_reports.size() - 1, 'd');
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + Wide(folder, CP_UTF8)).c_str(), nullptr));
+    const std::string longFolder = folder + "x";
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + Wide(longFolder, CP_UTF8)).c_str(), nullptr));
+    struct Case {
+        const char *name;
+        std::string folder;
+        DWORD exitCode;
+    } cases[] = {
+        {"260 characters", longFolder, 4},
+        {"259 characters", folder, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Prepare({Location::ProductKey, Hijack::Deletable, "maker-100001.exe", "maker-100000.exe"});
+        if (HasFatalFailure())
+            return;
+        const MachineState before = Snapshot();
+        const std::string path = c.folder + "\\" + name;
+        ToolRun run;
+        ASSERT_TRUE(CToolRunner::Run("/quiet /report \"" + path + "\"", &run));
+        EXPECT_EQ(run.nExitCode, c.exitCode) << run.strOutput;
+        const std::wstring longPath = L"\\\\?\\" + Wide(path, CP_UTF8);
+        EXPECT_TRUE(TempFilesIn(L"\\\\?\\" + Wide(c.folder, CP_UTF8)).empty());
+        if (c.exitCode == 4) {
+            EXPECT_TRUE(Snapshot() == before);
+            EXPECT_NE(run.strOutput.find(ConsoleBytes(u8"报告路径太长：")), std::string::npos) << run.strOutput;
+            EXPECT_EQ(GetFileAttributesW(longPath.c_str()), INVALID_FILE_ATTRIBUTES);
+        } else {
+            EXPECT_FALSE(Snapshot() == before);
+            std::string bytes;
+            EXPECT_TRUE(ReadWide(longPath, bytes));
+            EXPECT_EQ(json::parse(bytes, nullptr, false)["exit_code"], 1) << bytes;
+            DeleteFileW(longPath.c_str());
+        }
+    }
+    RemoveDirectoryW((L"\\\\?\\" + Wide(longFolder, CP_UTF8)).c_str());
+    RemoveDirectoryW((L"\\\\?\\" + Wide(folder, CP_UTF8)).c_str());
+}
+
+// ---------------------------------------------------------------------------------------
 // One run at a time
 
 TEST_F(CliTest, ASecondQuietRunEndsAtOnceWithFive)

@@ -1,6 +1,6 @@
 // Any command line: splitting and parsing stay in bounds, an argument list quoted back into a
 // command line splits into the same list, and a parse that succeeds is one the tool can act on.
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
 #include <stdint.h>
 #include <stdlib.h>

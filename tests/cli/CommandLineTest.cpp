@@ -1,5 +1,5 @@
 // The command line as administrators' tools pass it: one table of whole command lines.
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // What an unattended run reports: findings from the workflow's lines, the exit code, the JSON
 // an administrator's tools read, and the console summary.
-#include "app/ReportJson.h"
-#include "app/ReportSummary.h"
-#include "app/RunReport.h"
+#include "cli/ReportJson.h"
+#include "cli/ReportSummary.h"
+#include "cli/RunReport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

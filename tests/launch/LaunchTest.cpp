@@ -12,7 +12,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -507,6 +509,141 @@ TEST_F(SafeStartTest, DeleteAtRebootRecordsThePendingDeletion)
         found = found || (SamePath(strings[i], std::string("\\??\\") + copy) && strings[i + 1].empty());
     EXPECT_TRUE(found);
     EXPECT_FALSE(DeleteAtReboot(nullptr));
+}
+
+// ---------------------------------------------------------------------------------------
+// The safe start runs only a copy that was checked, and only the copy that was checked
+
+struct CheckSeen {
+    std::vector<std::string> paths;   // what the check was asked about
+    bool swapped = false;             // the copy could be replaced or removed during the check
+    bool answer = true;
+    std::string genuineBytes;         // when set, the copy must hold exactly these
+};
+CheckSeen g_check;
+
+bool TestCheck(const char *path)
+{
+    g_check.paths.push_back(path);
+    // Someone with write access to the folder tries to swap the file between check and start.
+    const std::string other = std::string(path) + ".other";
+    if (CopyFileA(path, other.c_str(), FALSE)) {
+        g_check.swapped = MoveFileExA(other.c_str(), path, MOVEFILE_REPLACE_EXISTING) || g_check.swapped;
+        g_check.swapped = DeleteFileA(path) || g_check.swapped;
+        DeleteFileA(other.c_str());
+    }
+    if (!g_check.genuineBytes.empty()) {
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (bytes != g_check.genuineBytes)
+            return false;
+    }
+    return g_check.answer;
+}
+
+std::vector<std::string> FilesIn(const std::string &dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        if (data.cFileName[0] != '.')
+            names.push_back(data.cFileName);
+    while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
+TEST_F(SafeStartTest, StartsOnlyAVerifiedCopy)
+{
+    enum class Prepared { Genuine, SourceLocked, SwappedAfterTheChoice, CheckFails };
+    struct Case {
+        const char *name;
+        Prepared prepared;
+        bool started;
+    } cases[] = {
+        {"genuine executable", Prepared::Genuine, true},
+        {"copy fails: the executable is locked", Prepared::SourceLocked, false},
+        {"copy differs from the original chosen", Prepared::SwappedAfterTheChoice, false},
+        {"copy not genuine", Prepared::CheckFails, false},
+    };
+    const std::string original = m_install + "\\HalvexMain.exe";
+    std::string genuine;
+    {
+        std::ifstream in(original, std::ios::binary);
+        genuine.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(m_log.c_str());
+        ASSERT_TRUE(CopyFileA(ProbePath().c_str(), original.c_str(), FALSE));
+        g_check = CheckSeen();
+        g_check.answer = c.prepared != Prepared::CheckFails;
+        g_check.genuineBytes = genuine;
+        HANDLE lock = INVALID_HANDLE_VALUE;
+        if (c.prepared == Prepared::SourceLocked)
+            lock = CreateFileA(original.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (c.prepared == Prepared::SwappedAfterTheChoice) {
+            // Chosen as genuine, then replaced before the copy is made: same program, other bytes.
+            std::ofstream out(original, std::ios::binary | std::ios::app);
+            out << "appended";
+        }
+        const std::vector<std::string> before = FilesIn(m_install);
+
+        char copy[MAX_PATH] = {};
+        const bool started = StartVerifiedCopy("HalvexMain.exe", TestCheck, copy, sizeof(copy));
+        if (lock != INVALID_HANDLE_VALUE)
+            CloseHandle(lock);
+        EXPECT_EQ(started, c.started);
+        auto starts = WaitForStarts(c.started ? 1 : 0);
+        if (c.started) {
+            ASSERT_EQ(starts.size(), 1u);
+            EXPECT_TRUE(SamePath(starts[0][0], copy)) << starts[0][0];
+            EXPECT_EQ(g_check.paths, std::vector<std::string>{copy});   // the copy was checked, not the original
+            EXPECT_FALSE(g_check.swapped) << "the copy could be changed between check and start";
+            DeleteFileA(copy);
+        } else {
+            EXPECT_TRUE(starts.empty());
+            EXPECT_EQ(FilesIn(m_install), before) << "the failed copy was left behind";
+        }
+        if (c.prepared == Prepared::SourceLocked) {
+            EXPECT_TRUE(g_check.paths.empty());
+        }
+    }
+}
+
+TEST_F(SafeStartTest, CopyNeverOverwritesAnExistingFile)
+{
+    // Files planted at every name the copy can get in the next moments (the number is the
+    // tick count plus a generator value seeded with the second) keep their bytes.
+    std::vector<std::string> planted;
+    for (int tries = 0; tries < 5; ++tries) {
+        for (const std::string &p : planted)
+            DeleteFileA(p.c_str());
+        planted.clear();
+        const time_t second = std::time(nullptr);
+        std::srand(static_cast<unsigned>(second));
+        const std::uint32_t base = static_cast<std::uint32_t>(GetTickCount()) + static_cast<std::uint32_t>(std::rand());
+        for (std::uint32_t n = base; n < base + 200; ++n) {
+            planted.push_back(m_install + "\\" + std::to_string(n) + ".exe");
+            std::ofstream(planted.back(), std::ios::binary) << "planted";
+        }
+        char copy[MAX_PATH];
+        const bool copied = CopyToRandomName("HalvexMain.exe", copy, sizeof(copy));
+        if (std::time(nullptr) != second)
+            continue;   // the seed moved on: another second, another try
+        for (const std::string &p : planted) {
+            std::ifstream in(p, std::ios::binary);
+            std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(bytes, "planted") << p;
+        }
+        // Sixteen names tried, all taken: the copy fails rather than overwrite one.
+        EXPECT_FALSE(copied) << copy;
+        return;
+    }
+    FAIL() << "no try stayed within one second";
 }
 
 TEST(RandomNumber, IsTheTickCountPlusAGeneratorValue)

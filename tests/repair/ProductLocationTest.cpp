@@ -56,8 +56,8 @@ struct LocateCase {
     int messages;
 };
 
-const std::string LONG_259(259, 'D');
-const std::string LONG_260(260, 'D');
+const std::string LONG_259 = "C:\\" + std::string(256, 'D');
+const std::string LONG_260 = "C:\\" + std::string(257, 'D');
 
 void PrintTo(const LocateCase &c, std::ostream *os) { *os << c.name; }
 
@@ -75,6 +75,17 @@ const LocateCase LOCATE_CASES[] = {
     {"Value260BytesUnterminatedBinary", {Location::BINARY, LONG_260}, Str("C:\\Lumo"), TRUE,
      "C:\\Lumo\\Halvex", 1},
     {"ShortBinaryValue", {Location::BINARY, "C:\\B"}, NO_KEY, TRUE, "C:\\B", 0},
+    // Only an absolute path with a drive or a share names the install directory; anything
+    // else would resolve against the current drive or directory.
+    {"EmptyValueIsUnreadable", Str(""), NO_KEY, FALSE, UNCHANGED, 1},
+    {"RelativeValueIsUnreadable", Str("Orvane\\Halvex"), NO_KEY, FALSE, UNCHANGED, 1},
+    {"RootRelativeValueIsUnreadable", Str("\\Halvex"), NO_KEY, FALSE, UNCHANGED, 1},
+    {"DriveRelativeValueIsUnreadable", Str("C:Halvex"), NO_KEY, FALSE, UNCHANGED, 1},
+    {"DevicePathIsUnreadable", Str("\\\\.\\C:\\Halvex"), NO_KEY, FALSE, UNCHANGED, 1},
+    {"ShareWithoutNameIsUnreadable", Str("\\\\server\\"), NO_KEY, FALSE, UNCHANGED, 1},
+    {"RelativeValueThenMessenger", Str("Halvex"), Str("D:\\Lumo"), TRUE, "D:\\Lumo\\Halvex", 1},
+    {"EmptyMessengerValue", NO_KEY, Str(""), FALSE, UNCHANGED, 1},
+    {"UncShare", Str("\\\\server\\share\\Halvex"), NO_KEY, TRUE, "\\\\server\\share\\Halvex", 0},
 };
 
 class LocateProductTest : public testing::TestWithParam<LocateCase> {

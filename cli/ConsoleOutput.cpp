@@ -1,4 +1,4 @@
-#include "app/ConsoleOutput.h"
+#include "cli/ConsoleOutput.h"
 
 #include "fw/TextConversion.h"
 

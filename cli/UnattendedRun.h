@@ -4,7 +4,7 @@
 // tool with arguments but without /quiet and without a console.
 #pragma once
 
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
 // Returns the process's exit code.
 int RunFromCommandLine(const CommandLine &cmd);

@@ -1,4 +1,4 @@
-#include "app/QuietProductChecks.h"
+#include "cli/QuietProductChecks.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "app/ReportSummary.h"
+#include "cli/ReportSummary.h"
 
 namespace {
 
@@ -80,6 +80,8 @@ const char *ExitCodeText(int exitCode, RunMode mode)
         return u8"命令行有误，未做任何操作";
     case EXIT_ALREADY_RUNNING:
         return u8"另一个修复工具正在运行，未做任何操作";
+    case EXIT_REPORT_NOT_WRITTEN:
+        return u8"检查和修复已完成，但报告未能写入";
     default:
         return "";
     }

@@ -1,4 +1,4 @@
-#include "app/RunReport.h"
+#include "cli/RunReport.h"
 
 const char *FindingCodeName(FindingCode code)
 {

@@ -17,6 +17,7 @@ enum {
     EXIT_REINSTALL = 3,         // the product is missing or damaged
     EXIT_BAD_COMMAND_LINE = 4,  // nothing was done
     EXIT_ALREADY_RUNNING = 5,   // another run of the tool holds the machine
+    EXIT_REPORT_NOT_WRITTEN = 6, // the run happened, but its report could not be written
 };
 
 enum FindingStatus {

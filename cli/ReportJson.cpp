@@ -1,4 +1,4 @@
-#include "app/ReportJson.h"
+#include "cli/ReportJson.h"
 
 #include <cstdint>
 #include <string>

@@ -1,16 +1,16 @@
-#include "app/UnattendedRun.h"
+#include "cli/UnattendedRun.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/ConsoleOutput.h"
-#include "app/QuietProductChecks.h"
-#include "app/ReportFile.h"
-#include "app/ReportJson.h"
-#include "app/ReportSummary.h"
+#include "cli/ConsoleOutput.h"
+#include "cli/QuietProductChecks.h"
+#include "cli/ReportFile.h"
+#include "cli/ReportJson.h"
+#include "cli/ReportSummary.h"
 #include "app/ResultLines.h"
 #include "app/RunLock.h"
-#include "app/RunReport.h"
+#include "cli/RunReport.h"
 #include "fw/TextConversion.h"
 #include "repair/HostsFile.h"
 #include "repair/InstallDir.h"
@@ -164,14 +164,19 @@ int RunQuiet(const CommandLine &cmd)
     CompleteReport(report, ToUtf8(REINSTALL_TEXT, TOOL_CODE_PAGE));
 
     std::string summary = ReportSummary(report);
+    int exitCode = report.nExitCode;
     if (cmd.bReport) {
-        if (file.Commit(ReportJson(report), &error))
+        if (file.Commit(ReportJson(report), &error)) {
             summary += u8"报告：" + file.Path() + "\r\n";
-        else
-            summary += error;
+        } else {
+            // The caller reads the outcome from the report: a missing one is not a success.
+            exitCode = EXIT_REPORT_NOT_WRITTEN;
+            summary += error + ExitCodeText(exitCode, report.nMode) + u8"（退出码 " +
+                       std::to_string(exitCode) + u8"）\r\n";
+        }
     }
     Tell(summary, false, false);
-    return report.nExitCode;
+    return exitCode;
 }
 
 } // namespace

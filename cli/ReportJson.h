@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/RunReport.h"
+#include "cli/RunReport.h"
 
 // Field names and their meaning are documented in the README. Strings that are not valid
 // UTF-8 have the bad bytes replaced; the function throws only when memory runs out.

@@ -1,6 +1,8 @@
 // The report file of a run. It is checked before the run touches the machine (its folder
-// must exist and take a new file), then written at the end to a temp file in the same
-// folder and renamed over the target, so that a reader never sees half a report.
+// must exist and take a new file, its path must fit), then written at the end to a temp file
+// in the same folder and renamed over the target, so that a reader never sees half a report.
+// The temp file is made once and held without sharing until it has become the report: the
+// folder may be writable by anyone, and nothing is ever reopened by name there.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +29,9 @@ public:
     std::string Path() const;
 
 private:
+    void Discard();
+
     WideText m_path;
-    WideText m_temp;   // exists between Prepare and Commit; empty otherwise
+    WideText m_ntPath;                             // m_path as the system names it, for the rename
+    HANDLE m_hTemp = INVALID_HANDLE_VALUE;         // open between Prepare and Commit
 };

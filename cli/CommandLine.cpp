@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
 #include <cstddef>
 
@@ -206,7 +206,8 @@ const char *UsageText()
            u8"  2  仍有问题未能修复（/scan：发现问题，本工具无法修复）\r\n"
            u8"  3  Halvex 未安装或文件已损坏，需要重新安装\r\n"
            u8"  4  命令行有误，未做任何操作\r\n"
-           u8"  5  另一个修复工具正在运行\r\n";
+           u8"  5  另一个修复工具正在运行\r\n"
+           u8"  6  检查和修复已完成，但报告文件未能写入\r\n";
 }
 
 std::string CommandLineErrorText(const CommandLine &cmd)

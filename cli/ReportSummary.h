@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/RunReport.h"
+#include "cli/RunReport.h"
 
 std::string ReportSummary(const RunReport &report);
 

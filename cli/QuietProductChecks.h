@@ -3,7 +3,7 @@
 // scanning, the hijack key is only looked at, never deleted.
 #pragma once
 
-#include "app/RunReport.h"
+#include "cli/RunReport.h"
 #include "app/SystemProductChecks.h"
 #include "repair/ProductLocation.h"
 
