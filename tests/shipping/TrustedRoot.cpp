@@ -1,0 +1,42 @@
+#include "tests/shipping/TrustedRoot.h"
+
+#include <vector>
+
+namespace {
+
+std::vector<BYTE> ReadAll(const std::wstring &path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::vector<BYTE> data(GetFileSize(file, nullptr));
+    DWORD got = 0;
+    if (data.empty() || !ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &got, nullptr) ||
+        got != data.size())
+        data.clear();
+    CloseHandle(file);
+    return data;
+}
+
+}  // namespace
+
+CTrustedRoot::CTrustedRoot(const std::wstring &derPath) : m_hStore(nullptr), m_pAdded(nullptr)
+{
+    const std::vector<BYTE> der = ReadAll(derPath);
+    if (der.empty())
+        return;
+    m_hStore = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    if (!m_hStore)
+        return;
+    if (!CertAddEncodedCertificateToStore(m_hStore, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
+                                          CERT_STORE_ADD_REPLACE_EXISTING, &m_pAdded))
+        m_pAdded = nullptr;
+}
+
+CTrustedRoot::~CTrustedRoot()
+{
+    if (m_pAdded)
+        CertDeleteCertificateFromStore(m_pAdded);  // frees the context too
+    if (m_hStore)
+        CertCloseStore(m_hStore, 0);
+}

@@ -1,0 +1,23 @@
+// A root certificate trusted by the machine (its local-machine "Root" store) for the lifetime
+// of the object, as a code-signing root of a real publisher is.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <string>
+
+class CTrustedRoot {
+public:
+    // derPath: a DER-encoded certificate (Windows path).
+    explicit CTrustedRoot(const std::wstring &derPath);
+    ~CTrustedRoot();
+    CTrustedRoot(const CTrustedRoot &) = delete;
+    CTrustedRoot &operator=(const CTrustedRoot &) = delete;
+
+    bool IsTrusted() const { return m_pAdded != nullptr; }
+
+private:
+    HCERTSTORE m_hStore;
+    PCCERT_CONTEXT m_pAdded;
+};
