@@ -41,9 +41,15 @@ protected:
     CTrustedRoot m_root;
 };
 
+TEST_F(ReleasedExe, TestRootIsTrustedWhileTheTestRuns)
+{
+    ASSERT_TRUE(m_root.IsAdded());
+    EXPECT_TRUE(m_root.ChainsAsTrusted());
+}
+
 TEST_F(ReleasedExe, IsSignedByTheTestCertificateSubject)
 {
-    ASSERT_TRUE(m_root.IsTrusted());
+    ASSERT_TRUE(m_root.IsAdded());
     EXPECT_TRUE(IsFileSignedBy(m_exe.c_str(), SUBJECT));
     EXPECT_FALSE(IsFileSignedBy(m_exe.c_str(), "HalvexFix Release Test"));
     EXPECT_FALSE(IsFileSignedBy(m_exe.c_str(), ISSUER));
@@ -51,7 +57,7 @@ TEST_F(ReleasedExe, IsSignedByTheTestCertificateSubject)
 
 TEST_F(ReleasedExe, SignerInfoNamesTheTestSignerAndRoot)
 {
-    ASSERT_TRUE(m_root.IsTrusted());
+    ASSERT_TRUE(m_root.IsAdded());
     CSignatureVerifier *verifier = nullptr;
     ASSERT_EQ(CreateSignatureVerifier(&verifier), S_OK);
     ASSERT_EQ(verifier->Initialize(nullptr), S_OK);

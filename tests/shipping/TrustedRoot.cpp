@@ -31,12 +31,33 @@ CTrustedRoot::CTrustedRoot(const std::wstring &derPath) : m_hStore(nullptr), m_p
     if (!CertAddEncodedCertificateToStore(m_hStore, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
                                           CERT_STORE_ADD_REPLACE_EXISTING, &m_pAdded))
         m_pAdded = nullptr;
+    // The store is the registry's; other openers (the chain engine) see it once written.
+    if (m_pAdded && !CertControlStore(m_hStore, 0, CERT_STORE_CTRL_COMMIT, nullptr)) {
+        CertDeleteCertificateFromStore(m_pAdded);
+        m_pAdded = nullptr;
+    }
 }
 
 CTrustedRoot::~CTrustedRoot()
 {
-    if (m_pAdded)
+    if (m_pAdded) {
         CertDeleteCertificateFromStore(m_pAdded);  // frees the context too
+        CertControlStore(m_hStore, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+    }
     if (m_hStore)
         CertCloseStore(m_hStore, 0);
+}
+
+bool CTrustedRoot::ChainsAsTrusted() const
+{
+    if (!m_pAdded)
+        return false;
+    CERT_CHAIN_PARA para = {};
+    para.cbSize = sizeof(para);
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    if (!CertGetCertificateChain(nullptr, m_pAdded, nullptr, nullptr, &para, 0, nullptr, &chain))
+        return false;
+    const bool trusted = (chain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_UNTRUSTED_ROOT) == 0;
+    CertFreeCertificateChain(chain);
+    return trusted;
 }

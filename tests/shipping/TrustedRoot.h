@@ -15,7 +15,9 @@ public:
     CTrustedRoot(const CTrustedRoot &) = delete;
     CTrustedRoot &operator=(const CTrustedRoot &) = delete;
 
-    bool IsTrusted() const { return m_pAdded != nullptr; }
+    bool IsAdded() const { return m_pAdded != nullptr; }
+    // The system's chain engine takes the certificate as a trusted root.
+    bool ChainsAsTrusted() const;
 
 private:
     HCERTSTORE m_hStore;

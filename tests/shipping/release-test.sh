@@ -134,6 +134,8 @@ signed)
   /usr/bin/python3 "$src/tests/pe/check_exe.py" "$exe" >"$out/check_exe.log" 2>&1
   check "the released exe passes the shipped-exe check ($(tail -1 "$out/check_exe.log"))" [ $? -eq 0 ] ||
     grep FAIL "$out/check_exe.log"
+  stamp=$(/usr/bin/python3 -c 'import pefile, sys; print(pefile.PE(sys.argv[1], fast_load=True).FILE_HEADER.TimeDateStamp)' "$exe")
+  check "the PE header carries no link time (stamp $stamp)" [ "$stamp" = 0 ]
   check "no build or source path is in the exe" \
     bash -c "! grep -a -q -e '$src' -e '$out' -e 'halvex-release\\.' '$exe'"
   rm -rf "$out/tmp-signed"
