@@ -139,6 +139,7 @@ ossl() { osslsigncode --version 2>&1 | head -2 | tr -s '\n\t' '  ' | sed 's/ *$/
   echo "  $(first cmake --version), ninja $(first ninja --version)"
   [ $signed = 0 ] || echo "  $(ossl)"
 } >"$stage/RELEASE.txt"
+chmod 644 "$stage"/*
 touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
 chmod 755 "$stage"
 
