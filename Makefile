@@ -1,5 +1,5 @@
 # Thin entry points; the scripts hold the logic.
-.PHONY: all deps build test demo fuzz bench clean
+.PHONY: all deps build test demo fuzz bench release clean
 
 all: build
 
@@ -22,6 +22,10 @@ fuzz: deps
 bench: deps
 	tools/build.sh x64
 	tools/bench.sh
+
+# The shipped exe of the current commit, signed when SIGN_PKCS12 is given: see tools/release.sh.
+release: deps
+	tools/release.sh
 
 clean:
 	rm -rf build

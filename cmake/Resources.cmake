@@ -10,6 +10,7 @@ add_custom_command(
           -i ${HALVEX_RC_GBK} -o ${HALVEX_RC_OBJECT}
   WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/res
   DEPENDS ${HALVEX_RES_FILES} ${HALVEX_GENERATED_DIR}/BuildConfig.h
+          ${HALVEX_GENERATED_DIR}/HalvexFix.exe.manifest
   COMMENT "Compiling resources (code page 936)"
   VERBATIM)
 set_source_files_properties(${HALVEX_RC_OBJECT} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)

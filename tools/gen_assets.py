@@ -596,10 +596,11 @@ def make_spinner_gif():
 
 
 # ---------------------------------------------------------------- manifest
+# A template: the build fills in the version from CMakeLists.txt.
 
 MANIFEST = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">
-  <assemblyIdentity type="win32" name="Orvane.Halvex.HalvexFix" version="1.0.1.201" processorArchitecture="*"/>
+  <assemblyIdentity type="win32" name="Orvane.Halvex.HalvexFix" version="@PROJECT_VERSION@" processorArchitecture="*"/>
   <description>HalvexFix</description>
   <dependency>
     <dependentAssembly>
@@ -638,7 +639,7 @@ def main():
             (make_icon_canvas(16), 32), (make_icon_canvas(32), 8),
             (make_icon_canvas(32), 32), (make_icon_canvas(48), 32)]),
         'scan.gif': make_spinner_gif,
-        'HalvexFix.exe.manifest': lambda: MANIFEST.encode('utf-8'),
+        'HalvexFix.exe.manifest.in': lambda: MANIFEST.encode('utf-8'),
     }
     os.makedirs(args.out, exist_ok=True)
     for name, make in outputs.items():

@@ -39,7 +39,7 @@ namespace {
 
 using nlohmann::json;
 
-const char VERSION[] = "1.0.1.201";
+const char VERSION[] = HALVEX_VERSION;  // the project's version (CMakeLists.txt)
 const wchar_t LOCK_NAME[] = L"Global\\HalvexFix.Run.7E1C4B52";
 
 // Texts as the window shows them, in UTF-8 as the report holds them.

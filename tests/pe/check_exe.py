@@ -494,6 +494,8 @@ def check_manifest(c, res):
             and e.get('name') == 'Microsoft.Windows.Common-Controls']
     c.equal(deps, [('Microsoft.Windows.Common-Controls', '6.0.0.0')],
             'manifest depends on Common Controls 6.0')
+    own = [e.get('version') for e in root if e.tag.endswith('assemblyIdentity')]
+    return own[0] if len(own) == 1 else None
 
 
 def check_version(c, res):
@@ -532,6 +534,7 @@ def check_version(c, res):
         c.equal(s.get(name), want, 'version string %s' % name)
     c.check(bool(s.get('CompanyName')), 'version string CompanyName is set: %r'
             % s.get('CompanyName'))
+    return '%d.%d.%d.%d' % (fms >> 16, fms & 0xFFFF, fls >> 16, fls & 0xFFFF)
 
 
 def main():
@@ -552,8 +555,9 @@ def main():
         check_bitmaps(c, res)
         check_icon(c, res)
         check_gif(c, res)
-        check_manifest(c, res)
-        check_version(c, res)
+        manifest_version = check_manifest(c, res)
+        file_version = check_version(c, res)
+        c.equal(manifest_version, file_version, "manifest's assembly version is the file version")
     print('%d passed, %d failed' % (c.passed, c.failed))
     return 1 if c.failed else 0
 
