@@ -2,7 +2,7 @@
 // release test signs it with a throw-away key under a test root, trusted here as a real
 // publisher's root is.
 #include "repair/SignatureVerifier.h"
-#include "tests/shipping/TrustedRoot.h"
+#include "tests/support/TestRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -24,32 +24,15 @@ std::string ReleaseTestPath(const char *relative)
     return path;
 }
 
-std::wstring Wide(const std::string &ascii)
-{
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
 class ReleasedExe : public ::testing::Test {
 protected:
-    ReleasedExe()
-        : m_exe(ReleaseTestPath("dist-signed/" HALVEX_VERSION_FILE_NAME)),
-          m_root(Wide(ReleaseTestPath("pki/root.cer")))
-    {
-    }
+    void SetUp() override { ASSERT_TRUE(TrustTestRoot(ReleaseTestPath("pki/root.cer"))); }
 
-    const std::string m_exe;
-    CTrustedRoot m_root;
+    const std::string m_exe = ReleaseTestPath("dist-signed/" HALVEX_VERSION_FILE_NAME);
 };
-
-TEST_F(ReleasedExe, TestRootIsTrustedWhileTheTestRuns)
-{
-    ASSERT_TRUE(m_root.IsAdded());
-    EXPECT_TRUE(m_root.ChainsAsTrusted());
-}
 
 TEST_F(ReleasedExe, IsSignedByTheTestCertificateSubject)
 {
-    ASSERT_TRUE(m_root.IsAdded());
     EXPECT_TRUE(IsFileSignedBy(m_exe.c_str(), SUBJECT));
     EXPECT_FALSE(IsFileSignedBy(m_exe.c_str(), "HalvexFix Release Test"));
     EXPECT_FALSE(IsFileSignedBy(m_exe.c_str(), ISSUER));
@@ -57,7 +40,6 @@ TEST_F(ReleasedExe, IsSignedByTheTestCertificateSubject)
 
 TEST_F(ReleasedExe, SignerInfoNamesTheTestSignerAndRoot)
 {
-    ASSERT_TRUE(m_root.IsAdded());
     CSignatureVerifier *verifier = nullptr;
     ASSERT_EQ(CreateSignatureVerifier(&verifier), S_OK);
     ASSERT_EQ(verifier->Initialize(nullptr), S_OK);

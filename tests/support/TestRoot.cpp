@@ -5,9 +5,11 @@
 
 #include <vector>
 
+#include "tests/support/Utf8Paths.h"
+
 bool TrustTestRoot(const std::string &cerPath)
 {
-    HANDLE file = CreateFileA(cerPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(WidePath(cerPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     std::vector<BYTE> der(64 * 1024);

@@ -4,6 +4,6 @@
 
 #include <string>
 
-// Adds the DER certificate at cerPath to the current user's trusted roots (replacing an
+// Adds the DER certificate at cerPath (UTF-8) to the current user's trusted roots (replacing an
 // equal one). True when it is there afterwards.
 bool TrustTestRoot(const std::string &cerPath);
