@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   clang libclang-rt-14-dev googletest
   wine64 xvfb xauth x11-utils imagemagick locales fonts-wqy-zenhei
-  osslsigncode openssl xdotool nlohmann-json3-dev gifsicle
+  osslsigncode openssl xdotool nlohmann-json3-dev gifsicle ccache
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,12 @@ top=$(pwd)
 trees=("$@")
 [ ${#trees[@]} -gt 0 ] || trees=(i686 x64 native)
 jobs=${JOBS:-$(nproc)}
+# A compiler cache when there is one: the release's builds in other folders (same layout below
+# the parent of this checkout) then reuse these objects. The bytes do not depend on it.
+if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$top")} CCACHE_NOHASHDIR=1
+fi
 for t in "${trees[@]}"; do
   dir=build/$t
   case "$t" in
