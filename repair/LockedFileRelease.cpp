@@ -137,11 +137,27 @@ struct QuerySlot
     FileNameRecord Records[QUERY_BATCH];
     HANDLE Thread; // the caller's side
     // Files[KeptFirst, KeptFirst + KeptCount) belong to the slot: its thread given up on may
-    // still query them, so they are closed only when the slot is freed after it has ended.
+    // still query them, so that thread closes them once it is back, or the slot's freeing
+    // after the thread has ended does.
     LONG KeptFirst;
     LONG KeptCount;
     QuerySlot *Next;
 };
+
+void CloseKeptFiles(QuerySlot *slot)
+{
+    for (LONG i = 0; i < slot->KeptCount; ++i)
+        if (slot->Files[slot->KeptFirst + i])
+            CloseHandle(slot->Files[slot->KeptFirst + i]);
+    slot->KeptCount = 0;
+}
+
+// A thread given up on closes the handles its slot kept for it once it is back.
+DWORD QuitQueryThread(QuerySlot *slot)
+{
+    CloseKeptFiles(slot);
+    return 0;
+}
 
 // Runs only system calls: no heap, no runtime, no locks, nothing that enters the loader.
 // A thread abandoned inside a query can then be left alone safely.
@@ -153,7 +169,7 @@ DWORD WINAPI NameQueryThread(void *param)
             return 1;
         for (LONG i = 0; i < slot->Count; ++i) {
             if (slot->Quit)
-                return 0;
+                return QuitQueryThread(slot);
             slot->StartTicks[i] = GetTickCount();
             InterlockedExchange(&slot->Started, i + 1);
             slot->Query(slot->Files[i], &slot->Status, &slot->Records[i], sizeof(FileNameRecord),
@@ -161,16 +177,14 @@ DWORD WINAPI NameQueryThread(void *param)
             InterlockedExchange(&slot->Finished, i + 1);
         }
         if (slot->Quit)
-            return 0;
+            return QuitQueryThread(slot);
         SetEvent(slot->Done);
     }
 }
 
 void FreeSlot(QuerySlot *slot)
 {
-    for (LONG i = 0; i < slot->KeptCount; ++i)
-        if (slot->Files[slot->KeptFirst + i])
-            CloseHandle(slot->Files[slot->KeptFirst + i]);
+    CloseKeptFiles(slot);
     if (slot->Thread)
         CloseHandle(slot->Thread);
     if (slot->Request)

@@ -55,7 +55,8 @@ bool HolderProcess::Start(const std::vector<std::string> &files, const std::stri
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        m_strWorkDir.empty() ? nullptr : m_strWorkDir.c_str(), &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     m_hProcess = pi.hProcess;
