@@ -1,9 +1,9 @@
 // The animation thread held inside a frame's drawing (Wine cannot make a real drawing hang, so
 // the decoded pictures are wrapped in one whose drawing blocks until the test lets it go): a
 // paint skipped meanwhile, and a stop that gives up because the thread hangs for longer than
-// the stop waits. The control and its window go away
-// while the thread still draws; the thread must find everything it uses still there, and free
-// it when it ends. Runs with Wine's heap checking, which catches a use after free.
+// the stop waits. In the second, the control and its window go away while the thread still
+// draws; the thread must find everything it uses still there, and free it when it ends. Runs
+// with Wine's heap checking, which catches a use after free.
 #include "gif/CAnimatedPicture.h"
 #include "res/resource.h"
 #include "tests/gif/GifBuilder.h"
