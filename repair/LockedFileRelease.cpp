@@ -155,6 +155,8 @@ void CloseKeptFiles(QuerySlot *slot)
 // A thread given up on closes the handles its slot kept for it once it is back.
 DWORD QuitQueryThread(QuerySlot *slot)
 {
+    // The kept range was written before the quit request that brought the thread here.
+    MemoryBarrier();
     CloseKeptFiles(slot);
     return 0;
 }
