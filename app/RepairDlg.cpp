@@ -57,6 +57,16 @@ public:
 private:
     CWnd *m_pDlg;
 };
+// Unknown outside this process and never 0, the value a stray message most likely carries.
+LPARAM MakeReleaseCookie(const void *pDlg)
+{
+    LARGE_INTEGER counter = {};
+    ::QueryPerformanceCounter(&counter);
+    ULONG_PTR value = static_cast<ULONG_PTR>(counter.QuadPart) * 2654435761u;
+    value ^= reinterpret_cast<ULONG_PTR>(pDlg) ^ (static_cast<ULONG_PTR>(::GetTickCount()) << 7) ^
+             ::GetCurrentThreadId();
+    return static_cast<LPARAM>(value | 1);
+}
 } // namespace
 
 BEGIN_MESSAGE_MAP(CRepairDlg, CDialog)
@@ -74,7 +84,7 @@ END_MESSAGE_MAP()
 CRepairDlg::CRepairDlg(CWnd *pParent)
     : CDialog(IDD, pParent), m_hIcon(nullptr), m_pAdvicePanel(nullptr), m_pProblemPanel(nullptr),
       m_pReinstallPanel(nullptr), m_pReleasePanel(nullptr), m_hReleaseThread(nullptr),
-      m_bReleasing(FALSE)
+      m_bReleasing(FALSE), m_nReleaseCookie(0)
 {
     LPCSTR lpszIcon = MAKEINTRESOURCEA(IDR_MAINFRAME);
     m_hIcon = ::LoadIconW(AfxFindResourceHandle(lpszIcon, MAKEINTRESOURCEA(14)),
@@ -175,12 +185,13 @@ void CRepairDlg::RunStartupChecks()
     m_btnDownload.ShowWindow(SW_HIDE);
 
     m_bReleasing = TRUE;
-    ReleaseJob *pJob = new (std::nothrow) ReleaseJob{PRODUCT_EXE, this};
+    m_nReleaseCookie = MakeReleaseCookie(this);
+    ReleaseJob *pJob = new (std::nothrow) ReleaseJob{PRODUCT_EXE, this, m_nReleaseCookie};
     m_hReleaseThread = pJob ? ::CreateThread(nullptr, 0, ReleaseThreadProc, pJob, 0, nullptr) : nullptr;
     if (!m_hReleaseThread) {
         // No worker: nothing was released, present what is known.
         delete pJob;
-        ::PostMessageW(m_hWnd, WM_RELEASE_DONE, 0, 0);
+        ::PostMessageW(m_hWnd, WM_RELEASE_DONE, 0, m_nReleaseCookie);
     }
 }
 
@@ -197,15 +208,24 @@ DWORD WINAPI CRepairDlg::ReleaseThreadProc(LPVOID pParam)
     } catch (...) {
         // Out of memory for the line: the dialog still leaves the release state.
     }
-    ::PostMessageW(pJob->pDlg->m_hWnd, WM_RELEASE_DONE, 0, 0);
+    ::PostMessageW(pJob->pDlg->m_hWnd, WM_RELEASE_DONE, 0, pJob->nCookie);
     delete pJob;
     return 1;
 }
 
-LRESULT CRepairDlg::OnReleaseDone(WPARAM, LPARAM)
+BOOL CRepairDlg::IsOwnReleaseNotice(LPARAM lParam) const
+{
+    // Any process can post this message. Only the worker's own notice, or any once the
+    // worker has ended, may touch the problem text: until then the worker writes it.
+    if (lParam == m_nReleaseCookie)
+        return TRUE;
+    return m_hReleaseThread && ::WaitForSingleObject(m_hReleaseThread, 0) == WAIT_OBJECT_0;
+}
+
+LRESULT CRepairDlg::OnReleaseDone(WPARAM, LPARAM lParam)
 {
     // Only the release's own notice re-checks; the checks never run twice.
-    if (!m_bReleasing)
+    if (!m_bReleasing || !IsOwnReleaseNotice(lParam))
         return 0;
     m_bReleasing = FALSE;
     RecheckProductFiles();

@@ -22,6 +22,7 @@ class CRepairDlg;
 struct ReleaseJob {
     const char *pszFileName;   // not owned
     CRepairDlg *pDlg;
+    LPARAM nCookie;            // posted with WM_RELEASE_DONE: tells the worker's notice from others
 };
 
 class CAdvicePanel;
@@ -71,6 +72,7 @@ protected:
     CSkinCaption m_caption;   // paints the title; goes first of the members
     HANDLE m_hReleaseThread;
     BOOL m_bReleasing;   // between starting the release and its WM_RELEASE_DONE
+    LPARAM m_nReleaseCookie;   // the cookie of the release this dialog started
 
     DECLARE_MESSAGE_MAP()
 
@@ -78,4 +80,6 @@ private:
     template <class TPanel> static void DestroyPanel(TPanel *&pPanel);
     // A command runs only from a button the user can see and press.
     static BOOL CanPress(const CButton &button);
+    // Whether a WM_RELEASE_DONE comes from the release this dialog started.
+    BOOL IsOwnReleaseNotice(LPARAM lParam) const;
 };

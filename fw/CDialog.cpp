@@ -20,13 +20,21 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     if (message != WM_INITDIALOG)
         return FALSE;
     CDialog *pDlg = reinterpret_cast<CDialog *>(lParam);
-    if (!pDlg || CWnd::FromHandlePermanent(hWnd))
+    try {
+        if (!pDlg || CWnd::FromHandlePermanent(hWnd))
+            return FALSE;
+        // From here on the dialog's messages reach the object first and the dialog manager's
+        // procedure only as default processing.
+        if (!pDlg->SubclassWindow(hWnd))
+            return TRUE;
+        return static_cast<INT_PTR>(pDlg->RouteMessage(WM_INITDIALOG, wParam, lParam));
+    } catch (...) {
+        // Nothing may unwind through the system's frames. Without the take-over the window
+        // is not the object's, and Create and DoModal fail.
+        if (pDlg && pDlg->m_hWnd == hWnd)
+            pDlg->UnsubclassWindow();
         return FALSE;
-    // From here on the dialog's messages reach the object first and the dialog manager's
-    // procedure only as default processing.
-    if (!pDlg->SubclassWindow(hWnd))
-        return TRUE;
-    return static_cast<INT_PTR>(pDlg->RouteMessage(WM_INITDIALOG, wParam, lParam));
+    }
 }
 
 INT_PTR CDialog::DoModal()
@@ -126,7 +134,14 @@ BOOL CDialog::OnInitDialog()
 
 LRESULT CDialog::HandleInitDialog(WPARAM /*wParam*/, LPARAM /*lParam*/)
 {
-    return OnInitDialog();
+    try {
+        return OnInitDialog();
+    } catch (...) {
+        // A half-initialised dialog (out of memory, say) is not shown: the window is given
+        // up, so Create and DoModal fail.
+        UnsubclassWindow();
+        return FALSE;
+    }
 }
 
 void CDialog::OnOK()

@@ -483,16 +483,13 @@ void CAnimatedPicture::AnimationLoop(State *pState)
         s.nCurrentFrame = 0;
 
     // From a disposal to the drawing of the next frame the canvas stays locked, so a paint
-    // never shows the step between two frames. After a stop the current frame is the one
-    // that was on screen: it is disposed of first.
+    // never shows the step between two frames, and a stop is seen only after the drawing:
+    // the canvas always holds a whole frame, the current one. A restart disposes of that
+    // frame and draws it again.
     ::EnterCriticalSection(&s.csCanvas);
     s.Dispose(s.frames[s.nCurrentFrame]);
     FrameSchedule schedule;
     for (;;) {
-        if (s.bExit) {
-            s.UnlockCanvas();
-            return;
-        }
         size_t i = s.nCurrentFrame;
         const GifFrame &f = s.frames[i];
         if (f.nDisposal == DISPOSE_TO_PREVIOUS)
@@ -585,13 +582,18 @@ void CAnimatedPicture::OnPaint()
     State &s = *m_pState;
     // The user-interface thread never waits for the drawing thread: a paint that meets it
     // drawing is skipped, and the thread invalidates again when it lets go of the canvas.
+    // The request is raised before the try, so a thread that lets go in between sees it.
+    s.bPaintSkipped = true;
     if (!::TryEnterCriticalSection(&s.csCanvas)) {
-        s.bPaintSkipped = true;
+        OnPaintSkipped();
         return;
     }
+    s.bPaintSkipped = false;
     dc.BitBlt(0, 0, m_nWidth, m_nHeight, &s.dcCanvas, 0, 0, SRCCOPY);
     ::LeaveCriticalSection(&s.csCanvas);
 }
+
+void CAnimatedPicture::OnPaintSkipped() {}
 
 void CAnimatedPicture::OnDestroy()
 {

@@ -63,6 +63,9 @@ protected:
     // allocated); FALSE when there is no further frame.
     BOOL ExtractFrame(HGLOBAL *phFrame, SIZE_T *pnSize, GifFrame *pFrame);
 
+    // A paint met the drawing thread inside the canvas and left the copy to a later paint.
+    virtual void OnPaintSkipped();
+
     afx_msg void OnPaint();
     afx_msg void OnDestroy();
 

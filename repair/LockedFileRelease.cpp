@@ -13,6 +13,9 @@ namespace {
 const LONG STATUS_INFO_LENGTH_MISMATCH = static_cast<LONG>(0xC0000004);
 const ULONG FILE_NAME_INFORMATION_CLASS = 9;
 const DWORD NAME_QUERY_TIMEOUT = 50;
+// A thread that has not reached its next query is waited for: on a loaded machine its
+// start or its turn can take long. Only one that never comes is given up on.
+const DWORD THREAD_PROGRESS_LIMIT = 5000;
 const size_t NAME_BUFFER_SIZE = 260;
 const SIZE_T QUERY_STACK_SIZE = 64 * 1024;
 
@@ -134,8 +137,30 @@ struct QuerySlot
     StatusBlock Status;
     FileNameRecord Records[QUERY_BATCH];
     HANDLE Thread; // the caller's side
+    // Files[KeptFirst, KeptFirst + KeptCount) belong to the slot: its thread given up on may
+    // still query them, so that thread closes them once it is back, or the slot's freeing
+    // after the thread has ended does.
+    LONG KeptFirst;
+    LONG KeptCount;
     QuerySlot *Next;
 };
+
+void CloseKeptFiles(QuerySlot *slot)
+{
+    for (LONG i = 0; i < slot->KeptCount; ++i)
+        if (slot->Files[slot->KeptFirst + i])
+            CloseHandle(slot->Files[slot->KeptFirst + i]);
+    slot->KeptCount = 0;
+}
+
+// A thread given up on closes the handles its slot kept for it once it is back.
+DWORD QuitQueryThread(QuerySlot *slot)
+{
+    // The kept range was written before the quit request that brought the thread here.
+    MemoryBarrier();
+    CloseKeptFiles(slot);
+    return 0;
+}
 
 // Runs only system calls: no heap, no runtime, no locks, nothing that enters the loader.
 // A thread abandoned inside a query can then be left alone safely.
@@ -147,7 +172,7 @@ DWORD WINAPI NameQueryThread(void *param)
             return 1;
         for (LONG i = 0; i < slot->Count; ++i) {
             if (slot->Quit)
-                return 0;
+                return QuitQueryThread(slot);
             slot->StartTicks[i] = GetTickCount();
             InterlockedExchange(&slot->Started, i + 1);
             slot->Query(slot->Files[i], &slot->Status, &slot->Records[i], sizeof(FileNameRecord),
@@ -155,13 +180,14 @@ DWORD WINAPI NameQueryThread(void *param)
             InterlockedExchange(&slot->Finished, i + 1);
         }
         if (slot->Quit)
-            return 0;
+            return QuitQueryThread(slot);
         SetEvent(slot->Done);
     }
 }
 
 void FreeSlot(QuerySlot *slot)
 {
+    CloseKeptFiles(slot);
     if (slot->Thread)
         CloseHandle(slot->Thread);
     if (slot->Request)
@@ -209,7 +235,8 @@ void ReleaseSlot(QuerySlot *slot, DWORD timeout)
 }
 
 // Runs the first count queries of the slot. Returns count when all ended, or the index
-// of a query that has run 50 ms without ending (the slot then belongs to its thread).
+// of a query that has run 50 ms without ending (the slot then belongs to its thread). A
+// query not yet begun is waited for, up to THREAD_PROGRESS_LIMIT without any progress.
 LONG RunBatch(QuerySlot *slot, LONG count)
 {
     slot->Count = count;
@@ -226,18 +253,41 @@ LONG RunBatch(QuerySlot *slot, LONG count)
         LONG started = slot->Started;
         LONG finished = slot->Finished;
         DWORD now = GetTickCount();
-        if (finished != seen) {
-            seen = finished;
+        if (started + finished != seen) {
+            seen = started + finished;
             mark = now;
         }
-        // A query under way counts from its own start; a thread not yet at the next
-        // one counts from the last progress seen.
-        DWORD since = started > finished ? slot->StartTicks[finished] : mark;
-        DWORD elapsed = now - since;
-        if (elapsed >= NAME_QUERY_TIMEOUT && finished < count)
-            return finished;
-        wait = elapsed >= NAME_QUERY_TIMEOUT ? NAME_QUERY_TIMEOUT : NAME_QUERY_TIMEOUT - elapsed;
+        if (started > finished) {
+            // A query under way counts from its own start.
+            DWORD elapsed = now - slot->StartTicks[finished];
+            if (elapsed >= NAME_QUERY_TIMEOUT)
+                return finished;
+            wait = NAME_QUERY_TIMEOUT - elapsed;
+        } else {
+            // Between queries the thread runs nothing that blocks: it is starting or waiting
+            // for its turn on the processor.
+            if (finished < count && now - mark >= THREAD_PROGRESS_LIMIT)
+                return finished;
+            wait = NAME_QUERY_TIMEOUT;
+        }
     }
+}
+
+// Another handle to the same object, or null.
+HANDLE DuplicateOwn(HANDLE handle)
+{
+    HANDLE copy = nullptr;
+    if (!handle || !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE,
+                                    DUPLICATE_SAME_ACCESS))
+        return nullptr;
+    return copy;
+}
+
+void CloseAll(HANDLE *handles, LONG count)
+{
+    for (LONG i = 0; i < count; ++i)
+        if (handles[i])
+            CloseHandle(handles[i]);
 }
 
 void CopyName(const FileNameRecord &record, char *name)
@@ -281,8 +331,9 @@ public:
     }
 
     // Fills names[i] (NAME_BUFFER_SIZE bytes each) for files[i], i < count <= QUERY_BATCH;
-    // a query given up on leaves its name empty. Returns the number given up on.
-    unsigned Query(const HANDLE *files, LONG count, char *names)
+    // a query given up on leaves its name empty. Returns the number given up on. Takes the
+    // handles over: each is closed here, or by the slot of a thread given up on.
+    unsigned Query(HANDLE *files, LONG count, char *names)
     {
         memset(names, 0, NAME_BUFFER_SIZE * count);
         unsigned abandoned = 0;
@@ -297,9 +348,15 @@ public:
             LONG finished = RunBatch(m_pSlot, rest);
             for (LONG i = 0; i < finished; ++i)
                 CopyName(m_pSlot->Records[i], names + NAME_BUFFER_SIZE * (done + i));
+            CloseAll(files + done, finished);
             done += finished;
             if (finished < rest) {
-                // Skip the hung one; the rest go to a new thread.
+                // Skip the hung one. Its thread may still use it and any after it: they stay
+                // with the slot; the rest go to a new thread on handles of their own.
+                m_pSlot->KeptFirst = finished;
+                m_pSlot->KeptCount = rest - finished;
+                for (LONG i = done + 1; i < count; ++i)
+                    files[i] = DuplicateOwn(files[i]);
                 RequestQuit(m_pSlot);
                 m_pSlot->Next = m_pAbandoned;
                 m_pAbandoned = m_pSlot;
@@ -308,6 +365,7 @@ public:
                 ++done;
             }
         }
+        CloseAll(files + done, count - done);
         return abandoned;
     }
 
@@ -356,6 +414,7 @@ void ResolveBatch(PendingBatch *batch, NameQuerier *querier, const char *fragmen
     if (batch->Count == 0)
         return;
     counts->Queried += batch->Count;
+    // The querier takes the copies over: one under a query given up on must stay open.
     counts->Abandoned += querier->Query(batch->Copies, batch->Count, batch->Names);
     HANDLE self = GetCurrentProcess();
     for (LONG i = 0; i < batch->Count; ++i) {
@@ -369,7 +428,6 @@ void ResolveBatch(PendingBatch *batch, NameQuerier *querier, const char *fragmen
                 ++counts->Closed;
             }
         }
-        CloseHandle(batch->Copies[i]);
     }
     batch->Count = 0;
 }
@@ -432,8 +490,10 @@ void QueryHandleFileName(HANDLE handle, char *name)
         return;
     }
     {
+        // The caller keeps its handle and may close it while a query given up on still runs.
+        HANDLE own = DuplicateOwn(handle);
         NameQuerier querier(queries.FileQuery);
-        querier.Query(&handle, 1, name);
+        querier.Query(&own, 1, name);
     }
     FreeNativeQueries(&queries);
 }

@@ -273,6 +273,47 @@ TEST_F(AnimatedPictureTest, DisposalMethodsOfAFrame)
     }
 }
 
+TEST_F(AnimatedPictureTest, AStopLeavesAWholeFrameAndARestartGoesOnFromIt)
+{
+    // Three squares, each disposed to the background before the next: a whole frame shows
+    // exactly one of them. The background alone, or two squares, is a frame cut in half.
+    const COLORREF background = RGB(32, 64, 96);
+    ASSERT_TRUE(Open(GifBuilder(12, 12, PALETTE)
+                         .Control(2, 5)
+                         .Fill(0, 0, 6, 6, 1)
+                         .Control(2, 5)
+                         .Fill(6, 0, 6, 6, 2)
+                         .Control(2, 5)
+                         .Fill(0, 6, 12, 6, 3)
+                         .Trailer()
+                         .Bytes()));
+    ASSERT_TRUE(m_picture.SetBackground(background));
+    const std::vector<Pixels> frames = {
+        Painted(12, 12, background, {{{0, 0, 6, 6}, RED}}),
+        Painted(12, 12, background, {{{6, 0, 12, 6}, GREEN}}),
+        Painted(12, 12, background, {{{0, 6, 12, 12}, BLUE}}),
+    };
+    // Stops at once (before the thread's first drawing), within a frame and across frames.
+    for (int i = 0; i < 40; ++i) {
+        SCOPED_TRACE("round " + std::to_string(i));
+        if (i % 4 == 0) {
+            m_picture.StartAnimation();
+            m_picture.StopAnimation();
+        } else {
+            const DWORD tid = Start();
+            ASSERT_NE(tid, 0u);
+            Sleep(static_cast<DWORD>((i * 13) % 120));
+            m_picture.StopAnimation();
+            ASSERT_TRUE(ThreadEnded(tid, 1000));
+        }
+        InvalidateRect(m_window.Child(), nullptr, FALSE);
+        UpdateWindow(m_window.Child());
+        const Pixels shown = CaptureClient(m_window.Child());
+        EXPECT_NE(std::find(frames.begin(), frames.end(), shown), frames.end()) << shown.DistinctColours()
+                                                                                 << " colours";
+    }
+}
+
 TEST_F(AnimatedPictureTest, OneThreadAtATimeAndALoadStopsIt)
 {
     ASSERT_TRUE(m_picture.OpenResource(MAKEINTRESOURCEA(IDR_SCAN), "SCAN"));

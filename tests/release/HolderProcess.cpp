@@ -58,7 +58,9 @@ bool HolderProcess::Start(const std::vector<std::string> &files, const std::stri
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &wideCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    const std::wstring workDir = WidePath(m_strWorkDir);
+    if (!CreateProcessW(nullptr, &wideCommand[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        m_strWorkDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     m_hProcess = pi.hProcess;

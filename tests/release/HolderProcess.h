@@ -19,6 +19,8 @@ public:
     bool Start(const std::vector<std::string> &files, const std::string &filler = std::string(),
                long fillerCount = 0);
     DWORD ProcessId() const { return m_nProcessId; }
+    // The holder's current directory (a directory handle of its own); before Start.
+    void SetWorkingDirectory(const std::string &dir) { m_strWorkDir = dir; }
 
     // Asks the holder which handles are still open (one flag per file, in order) and
     // how many filler handles are; the holder then ends.
@@ -31,5 +33,6 @@ private:
     HANDLE m_hCheck = nullptr;
     HANDLE m_hDone = nullptr;
     std::string m_strReport;
+    std::string m_strWorkDir;
     size_t m_nFiles = 0;
 };

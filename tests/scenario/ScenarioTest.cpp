@@ -413,6 +413,48 @@ TEST_F(HeldOpenTest, ClosingWhileReleasingEndsTheToolAtOnce)
     }
 }
 
+TEST_F(HeldOpenTest, ForgedCompletionNoticesChangeNothing)
+{
+    // Each case posts one more notice once the outcome is shown.
+    struct Case {
+        const char *name;
+        std::vector<LPARAM> during;   // posted while the worker runs, one notice each
+    } cases[] = {
+        {"once during the release", {0}},
+        {"twice during the release", {0, 1}},
+    };
+    // A walk of this many handles takes seconds: the notices arrive while the worker runs.
+    StartFiller(LONG_WALK_FILLER);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"});
+        if (HasFatalFailure())
+            return;
+        HolderProcess holder;
+        ASSERT_TRUE(holder.Start({ExePath()}));
+
+        CToolProcess tool;
+        ASSERT_TRUE(tool.Start());
+        ToolView view;
+        ASSERT_TRUE(tool.WaitFor(Releasing, 20000, &view));
+        for (LPARAM lParam : c.during)
+            tool.Post(WM_USER + 108, 0, lParam);
+        EXPECT_FALSE(tool.WaitFor([](const ToolView &v) { return !Releasing(v); }, 300, &view))
+            << "the outcome came before the worker ended";
+
+        ASSERT_TRUE(tool.WaitForOutcome(&view, 60000));
+        ExpectPresented(view, Outcome::Problems, LINE_RELEASED);
+        tool.Post(WM_USER + 108, 0, 0);
+        EXPECT_FALSE(tool.WaitFor(
+            [](const ToolView &v) { return !v.Presented() || v.strProblems != LINE_RELEASED; }, 500, &view));
+
+        std::vector<bool> open;
+        long fillerOpen = -1;
+        ASSERT_TRUE(holder.Report(&open, &fillerOpen));
+        EXPECT_EQ(open, std::vector<bool>{false});
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 // The download command: hosts repair, its message, then the download page
 
