@@ -33,24 +33,6 @@ const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Dri
 const char SESSION_MANAGER_KEY[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char PENDING_VALUE[] = "PendingFileRenameOperations";
 
-// Files of a directory whose names are a decimal number and ".exe".
-std::vector<std::string> NumberedCopies(const std::string &dir)
-{
-    std::vector<std::string> copies;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(WidePath(dir + "\\*.exe").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return copies;
-    do {
-        const std::string name = Utf8Path(data.cFileName);
-        const std::string stem = name.substr(0, name.size() - 4);
-        if (!stem.empty() && stem.find_first_not_of("0123456789") == std::string::npos)
-            copies.push_back(dir + "\\" + name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return copies;
-}
-
 class ChineseFolderTest : public ::testing::Test {
 protected:
     void SetUp() override

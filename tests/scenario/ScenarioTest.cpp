@@ -93,24 +93,6 @@ bool IsScheduledForDeletion(const std::string &path)
     return false;
 }
 
-// Files of a directory whose names are a decimal number and ".exe".
-std::vector<std::string> NumberedCopies(const std::string &dir)
-{
-    std::vector<std::string> copies;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\*.exe").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return copies;
-    do {
-        std::string name = data.cFileName;
-        std::string stem = name.substr(0, name.size() - 4);
-        if (!stem.empty() && stem.find_first_not_of("0123456789") == std::string::npos)
-            copies.push_back(dir + "\\" + name);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return copies;
-}
-
 std::string Describe(const RECT &rc)
 {
     std::ostringstream s;
