@@ -21,6 +21,9 @@ def main(path):
     entry = pe.OPTIONAL_HEADER.DATA_DIRECTORY[LOAD_CONFIG]
     entry.VirtualAddress = section.VirtualAddress
     entry.Size = size
+    # The linker's checksum covered the header as it was; signing tools write a fresh one.
+    if pe.OPTIONAL_HEADER.CheckSum:
+        pe.OPTIONAL_HEADER.CheckSum = pe.generate_checksum()
     data = pe.write()
     pe.close()
     with open(path, "wb") as f:
