@@ -58,7 +58,7 @@ const Library LIBRARIES[] = {
     {"shcore", Loaded::BeforeEntry},     {"shlwapi", Loaded::BeforeEntry},  {"shell32", Loaded::BeforeEntry},
     {"uxtheme", Loaded::BeforeEntry},
     {"comctl32", Loaded::AtRunTime},     {"propsys", Loaded::AtRunTime},    {"windowscodecs", Loaded::AtRunTime},
-    {"wintrust", Loaded::AtRunTime},     {"crypt32", Loaded::AtRunTime},
+    {"wintrust", Loaded::AtRunTime},     {"crypt32", Loaded::AtRunTime},    {"bcrypt", Loaded::AtRunTime},
 };
 
 // The exe's DependentLoadFlags, or -1 when it has no load configuration.
