@@ -5,7 +5,25 @@
 // user can write to, with administrator rights.
 #include "repair/SystemLibrary.h"
 
+#include <windows.h>
+
 extern "C" int WinMainCRTStartup(void);
+
+// The exe's load configuration. Its DependentLoadFlags (the word after CSDVersion, which
+// older headers call Reserved1) makes Windows 10 and later resolve the exe's load-time
+// imports, and theirs, from the system directory only: that happens before any code of
+// ours runs. The linker does not set the directory entry; tools/set_load_config.py points
+// it at this section after the link.
+constexpr IMAGE_LOAD_CONFIG_DIRECTORY MakeLoadConfig()
+{
+    IMAGE_LOAD_CONFIG_DIRECTORY config{};
+    config.Size = sizeof(config);
+    config.Reserved1 = 0x0800; // DependentLoadFlags: LOAD_LIBRARY_SEARCH_SYSTEM32
+    return config;
+}
+
+extern "C" __attribute__((section(".ldcfg"), used)) const IMAGE_LOAD_CONFIG_DIRECTORY HalvexLoadConfig =
+    MakeLoadConfig();
 
 extern "C"
 #if defined(__i386__)
@@ -13,6 +31,9 @@ extern "C"
 #endif
     int HalvexEntry(void)
 {
+    // Keeps the section through the link's garbage collection.
+    const void *volatile keep = &HalvexLoadConfig;
+    (void)keep;
     LimitLibrarySearch();
     return WinMainCRTStartup();
 }

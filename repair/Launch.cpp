@@ -1,10 +1,17 @@
 #include "repair/Launch.h"
 
+#include "fw/AfxMessageBox.h"
 #include "fw/TextConversion.h"
 #include "repair/InstallDir.h"
+#include "repair/PageRoutes.h"
 
 #include <windows.h>
+#include <exdisp.h>
+#include <servprov.h>
 #include <shellapi.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shlobj.h>
 
 #include <climits>
 #include <cstdio>
@@ -19,6 +26,10 @@ const wchar_t IEXPLORE_APP_PATH_KEY[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentV
 const wchar_t IE_SETUP_KEY[] = L"Software\\Microsoft\\IE Setup\\Setup";
 const wchar_t IE_SETUP_PATH_VALUE[] = L"Path";
 const char IEXPLORE_NAME[] = "iexplore.exe";
+const wchar_t USER_HTTP_OPEN_KEY[] = L"Software\\Classes\\http\\shell\\open";
+const wchar_t USER_HTTP_COMMAND_KEY[] = L"Software\\Classes\\http\\shell\\open\\command";
+const char ADDRESS_NOTICE[] = "修复工具以管理员身份运行，为了您的安全，没有打开网页。"
+                              "请按Ctrl+C复制本提示，在浏览器中打开下面的网址：\r\n\r\n";
 
 // Characters, as the values are UTF-16.
 const DWORD VALUE_CHARS = 512;
@@ -76,7 +87,121 @@ bool ShellOpen(const char *file, const char *parameters, int show)
     return reinterpret_cast<INT_PTR>(h) > 32;
 }
 
+template <class T> void Release(T *&p)
+{
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
+// The running desktop's shell, reached as its own process: IShellWindows finds the desktop,
+// whose view hands out the shell's automation object. Whatever that object starts runs as
+// the desktop's user, not with the tool's rights.
+class CSystemDesktop : public PageDesktop {
+public:
+    CSystemDesktop()
+    {
+        const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        m_bUninitialize = SUCCEEDED(hr);
+    }
+    ~CSystemDesktop() override
+    {
+        Release(m_pShell);
+        if (m_bUninitialize)
+            CoUninitialize();
+    }
+    bool ShellAnswers() override
+    {
+        if (!m_pShell)
+            m_pShell = FindDesktopShell();
+        return m_pShell != nullptr;
+    }
+    bool ShellOpen(const char *file, const char *parameters) override
+    {
+        if (!ShellAnswers())
+            return false;
+        BSTR bstrFile = SysAllocString(PathToWide(file).data());
+        VARIANT args, dir, verb, show;
+        VariantInit(&args);
+        VariantInit(&dir);
+        VariantInit(&verb);
+        VariantInit(&show);
+        if (parameters) {
+            args.vt = VT_BSTR;
+            args.bstrVal = SysAllocString(PathToWide(parameters).data());
+        }
+        verb.vt = VT_BSTR;
+        verb.bstrVal = SysAllocString(L"open");
+        show.vt = VT_I4;
+        show.lVal = SW_SHOWNORMAL;
+        const HRESULT hr = bstrFile ? m_pShell->ShellExecute(bstrFile, args, dir, verb, show) : E_OUTOFMEMORY;
+        SysFreeString(bstrFile);
+        VariantClear(&args);
+        VariantClear(&verb);
+        return hr == S_OK;
+    }
+    void ShowAddress(const char *text) override { AfxMessageBox(text, MB_OK | MB_ICONINFORMATION); }
+
+private:
+    static IShellDispatch2 *FindDesktopShell()
+    {
+        IShellWindows *windows = nullptr;
+        IDispatch *desktop = nullptr;
+        IServiceProvider *services = nullptr;
+        IShellBrowser *browser = nullptr;
+        IShellView *view = nullptr;
+        IDispatch *background = nullptr;
+        IShellFolderViewDual *folderView = nullptr;
+        IDispatch *application = nullptr;
+        IShellDispatch2 *shell = nullptr;
+        VARIANT location, root;
+        VariantInit(&location);
+        VariantInit(&root);
+        long hwnd = 0;
+        if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                       reinterpret_cast<void **>(&windows)))
+            && windows->FindWindowSW(&location, &root, SWC_DESKTOP, &hwnd, SWFO_NEEDDISPATCH, &desktop) == S_OK
+            && desktop
+            && SUCCEEDED(desktop->QueryInterface(IID_IServiceProvider, reinterpret_cast<void **>(&services)))
+            && SUCCEEDED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                                reinterpret_cast<void **>(&browser)))
+            && SUCCEEDED(browser->QueryActiveShellView(&view)) && view
+            && SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, reinterpret_cast<void **>(&background)))
+            && SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual,
+                                                    reinterpret_cast<void **>(&folderView)))
+            && SUCCEEDED(folderView->get_Application(&application)) && application)
+            application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void **>(&shell));
+        Release(application);
+        Release(folderView);
+        Release(background);
+        Release(view);
+        Release(browser);
+        Release(services);
+        Release(desktop);
+        Release(windows);
+        return shell;
+    }
+
+    bool m_bUninitialize = false;
+    IShellDispatch2 *m_pShell = nullptr;
+};
+
+bool KeyExists(HKEY root, const wchar_t *subKey)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
 } // namespace
+
+bool HasPerUserHttpHandler()
+{
+    return KeyExists(HKEY_CURRENT_USER, USER_HTTP_COMMAND_KEY) || KeyExists(HKEY_CURRENT_USER, USER_HTTP_OPEN_KEY);
+}
 
 bool GetDefaultBrowserCommand(std::string &text)
 {
@@ -111,12 +236,45 @@ bool GetIExplorePath(std::string &path)
 
 bool OpenUrl(const char *url)
 {
+    CSystemDesktop desktop;
+    return OpenUrl(url, desktop);
+}
+
+bool OpenUrl(const char *url, PageDesktop &desktop)
+{
+    if (!url)
+        return false;
     std::string command;
     std::string iexplore;
-    if (GetDefaultBrowserCommand(command) && command.find(IEXPLORE_NAME) != std::string::npos
-        && GetIExplorePath(iexplore) && ShellOpen(iexplore.c_str(), url, SW_SHOW))
-        return true;
-    return ShellOpen(url, nullptr, SW_SHOW);
+    PageSituation situation;
+    situation.desktopShell = desktop.ShellAnswers();
+    situation.iexploreDefault = GetDefaultBrowserCommand(command) && command.find(IEXPLORE_NAME) != std::string::npos
+                                && GetIExplorePath(iexplore);
+    situation.perUserHandler = HasPerUserHttpHandler();
+    for (PageRoute route : ChoosePageRoutes(situation)) {
+        switch (route) {
+        case PageRoute::DesktopIexplore:
+            if (desktop.ShellOpen(iexplore.c_str(), url))
+                return true;
+            break;
+        case PageRoute::DesktopDefault:
+            if (desktop.ShellOpen(url, nullptr))
+                return true;
+            break;
+        case PageRoute::ElevatedIexplore:
+            if (ShellOpen(iexplore.c_str(), url, SW_SHOW))
+                return true;
+            break;
+        case PageRoute::ElevatedDefault:
+            if (ShellOpen(url, nullptr, SW_SHOW))
+                return true;
+            break;
+        case PageRoute::ShowAddress:
+            desktop.ShowAddress((std::string(ADDRESS_NOTICE) + url).c_str());
+            return false;
+        }
+    }
+    return false;
 }
 
 std::uint32_t MakeRandomNumber()

@@ -12,8 +12,27 @@ bool GetDefaultBrowserCommand(std::string &text);
 // The full path of iexplore.exe (App Paths first, then IE Setup's "Path"), lower case.
 bool GetIExplorePath(std::string &path);
 
-// Opens the page; Internet Explorer directly when it is the default browser, else the shell.
+// What opening a page needs of the running desktop and of the user.
+class PageDesktop {
+public:
+    virtual ~PageDesktop() = default;
+    // Whether the desktop's shell (the user's own, not elevated) answers.
+    virtual bool ShellAnswers() = 0;
+    // Has the desktop's shell open the file with these parameters (may be null).
+    virtual bool ShellOpen(const char *file, const char *parameters) = 0;
+    // Tells the user the page's address when nothing may open it.
+    virtual void ShowAddress(const char *text) = 0;
+};
+
+// Whether the user's own classes override the http open verb (HKCU\Software\Classes).
+bool HasPerUserHttpHandler();
+
+// Opens the page as the desktop's user, through the running desktop's shell; Internet
+// Explorer when it is the default browser, else the default handler. Only when no desktop
+// shell answers does the tool open it itself, and then never through a handler of the
+// user's own: the address is shown instead.
 bool OpenUrl(const char *url);
+bool OpenUrl(const char *url, PageDesktop &desktop);
 
 // Tick count plus one value of a generator seeded with the current second.
 std::uint32_t MakeRandomNumber();

@@ -336,6 +336,148 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<OpenCase> &info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------
+// Who opens the page: the desktop's shell, the tool itself, or nobody
+
+const char USER_CLASSES_HTTP[] = "Software\\Classes\\http";
+const char USER_HTTP_COMMAND[] = "Software\\Classes\\http\\shell\\open\\command";
+
+// No desktop shell answers (no Explorer on Windows): the one case the session's own Wine
+// desktop cannot stand for while a message box would wait for a user.
+class NoDesktop : public PageDesktop {
+public:
+    bool ShellAnswers() override { return false; }
+    bool ShellOpen(const char *, const char *) override
+    {
+        ++m_nShellOpens;
+        return false;
+    }
+    void ShowAddress(const char *text) override { m_texts.push_back(text); }
+
+    int m_nShellOpens = 0;
+    std::vector<std::string> m_texts;
+};
+
+// The session's own desktop: Wine's Explorer answers IShellWindows as a local server, and
+// its desktop view hands out the shell's automation object. What it starts is Explorer's
+// child, not the tool's.
+DWORD DesktopShellId()
+{
+    DWORD id = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &id);
+    return id;
+}
+
+enum class Opener { DesktopShell, Tool, Nobody };
+
+struct RouteCase {
+    const char *name;
+    bool desktopShell;
+    bool iexploreDefault;
+    bool perUserHandler;
+    Opener opener;
+};
+
+void PrintTo(const RouteCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class PageRouteTest : public ScratchTest, public ::testing::WithParamInterface<RouteCase> {
+protected:
+    void SetUp() override
+    {
+        ScratchTest::SetUp();
+        m_parentLog = m_base + "\\parent.log";
+        SetEnvironmentVariableA("HALVEX_LAUNCH_PARENT_LOG", m_parentLog.c_str());
+    }
+    void TearDown() override
+    {
+        if (m_bUserKeyMade)
+            RegDeleteTreeA(HKEY_CURRENT_USER, USER_CLASSES_HTTP);
+        SetEnvironmentVariableA("HALVEX_LAUNCH_PARENT_LOG", nullptr);
+        ScratchTest::TearDown();
+    }
+    std::vector<DWORD> Parents()
+    {
+        std::vector<DWORD> parents;
+        std::ifstream in(m_parentLog);
+        unsigned long id = 0;
+        while (in >> id)
+            parents.push_back(static_cast<DWORD>(id));
+        return parents;
+    }
+
+    KeyBackup m_command{HKEY_CLASSES_ROOT, HTTP_COMMAND};
+    KeyBackup m_appPaths{HKEY_LOCAL_MACHINE, APP_PATHS};
+    std::string m_parentLog;
+    bool m_bUserKeyMade = false;
+};
+
+TEST_P(PageRouteTest, OpensThePageOnlyAsTheDesktopsUserOrThroughTheMachinesHandler)
+{
+    const RouteCase &c = GetParam();
+    ASSERT_TRUE(m_command.Safe() && m_appPaths.Safe());
+    HKEY existing = nullptr;
+    ASSERT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, USER_CLASSES_HTTP, 0, KEY_READ, &existing))
+        << "the user's own http class exists already";
+
+    std::string ieDir = m_base + "\\IE Folder";
+    ASSERT_TRUE(CreateDirectoryA(ieDir.c_str(), nullptr));
+    std::string fakeIe = ieDir + "\\iexplore.exe";
+    ASSERT_TRUE(CopyFileA(ProbePath().c_str(), fakeIe.c_str(), FALSE));
+    std::string appPath = fakeIe;
+    SetKey(HKEY_LOCAL_MACHINE, APP_PATHS, nullptr, &appPath);
+    // The same command for the machine and the user: only the user's key's existence differs,
+    // however the registry merges the two.
+    std::string command = c.iexploreDefault ? "\"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE\" -nohome"
+                                            : "\"" + ProbePath() + "\" \"%1\"";
+    SetKey(HKEY_CLASSES_ROOT, HTTP_COMMAND, nullptr, &command);
+    if (c.perUserHandler) {
+        m_bUserKeyMade = true;
+        SetKey(HKEY_CURRENT_USER, USER_HTTP_COMMAND, nullptr, &command);
+    }
+    EXPECT_EQ(HasPerUserHttpHandler(), c.perUserHandler);
+
+    NoDesktop noDesktop;
+    const bool opened = c.desktopShell ? OpenUrl(URL) : OpenUrl(URL, noDesktop);
+
+    auto starts = WaitForStarts(c.opener == Opener::Nobody ? 0 : 1);
+    const std::vector<DWORD> parents = Parents();
+    if (c.opener == Opener::Nobody) {
+        EXPECT_FALSE(opened);
+        EXPECT_TRUE(starts.empty());
+        ASSERT_EQ(noDesktop.m_texts.size(), 1u);
+        EXPECT_NE(noDesktop.m_texts[0].find(URL), std::string::npos);
+        EXPECT_NE(noDesktop.m_texts[0].find("Ctrl+C"), std::string::npos);
+        return;
+    }
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(noDesktop.m_texts.empty());
+    EXPECT_EQ(noDesktop.m_nShellOpens, 0);
+    ASSERT_EQ(starts.size(), 1u);
+    ASSERT_EQ(starts[0].size(), 2u);
+    EXPECT_TRUE(SamePath(starts[0][0], c.iexploreDefault ? fakeIe : ProbePath())) << starts[0][0];
+    EXPECT_EQ(starts[0][1], URL);
+    ASSERT_EQ(parents.size(), 1u);
+    ASSERT_NE(DesktopShellId(), GetCurrentProcessId());
+    EXPECT_EQ(parents[0], c.opener == Opener::DesktopShell ? DesktopShellId() : GetCurrentProcessId());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PageRouteTest,
+    ::testing::Values(
+        // desktop shell answers, IE is the default, per-user handler -> who starts the browser
+        RouteCase{"DesktopIexplore", true, true, false, Opener::DesktopShell},
+        RouteCase{"DesktopIexploreUserHandler", true, true, true, Opener::DesktopShell},
+        RouteCase{"DesktopDefault", true, false, false, Opener::DesktopShell},
+        RouteCase{"DesktopDefaultUserHandler", true, false, true, Opener::DesktopShell},
+        RouteCase{"NoDesktopIexplore", false, true, false, Opener::Tool},
+        RouteCase{"NoDesktopIexploreUserHandler", false, true, true, Opener::Nobody},
+        RouteCase{"NoDesktopDefault", false, false, false, Opener::Tool},
+        RouteCase{"NoDesktopDefaultUserHandler", false, false, true, Opener::Nobody}),
+    [](const ::testing::TestParamInfo<RouteCase> &info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------
 // Safe start
 
 class SafeStartTest : public ScratchTest {

@@ -351,6 +351,14 @@ def check_pe(c, pe, allow64):
                   if name.endswith('A') and name[-2:-1].islower() and name not in RUNTIME_ANSI)
     c.check(not ansi, 'no text reaches the system through an ANSI function',
             'ANSI imports: %s' % ', '.join(ansi))
+    # Windows 10 and later resolve the load-time imports from System32 only: a library
+    # planted beside the exe is not loaded before the exe's own code can run.
+    config = getattr(pe, 'DIRECTORY_ENTRY_LOAD_CONFIG', None)
+    flags = None
+    if config is not None:
+        struct = config.struct
+        flags = getattr(struct, 'DependentLoadFlags', getattr(struct, 'Reserved1', None))
+    c.equal(flags, 0x800, 'load configuration: DependentLoadFlags is LOAD_LIBRARY_SEARCH_SYSTEM32')
 
 
 # ANSI functions that the C and C++ runtimes call themselves, with no text of the tool's.

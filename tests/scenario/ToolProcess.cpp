@@ -37,9 +37,14 @@ CToolProcess::~CToolProcess()
 
 bool CToolProcess::Start()
 {
+    return Start(ToolPath());
+}
+
+bool CToolProcess::Start(const std::string &exePath)
+{
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
-    std::string cmd = "\"" + ToolPath() + "\"";
+    std::string cmd = "\"" + exePath + "\"";
     return CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != FALSE;
 }
 

@@ -39,6 +39,8 @@ public:
     CToolProcess &operator=(const CToolProcess &) = delete;
 
     bool Start();
+    // Starts the tool from another path (a copy in a folder of the test's own).
+    bool Start(const std::string &exePath);
     HANDLE Process() const { return m_pi.hProcess; }
     HWND Dialog() const { return m_hDlg; }
 
