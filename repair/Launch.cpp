@@ -277,6 +277,17 @@ bool OpenUrl(const char *url, PageDesktop &desktop)
     return false;
 }
 
+namespace {
+RandomNumberFn g_pfnRandomNumber = MakeRandomNumber;
+}
+
+RandomNumberFn SetRandomNumberFnForTesting(RandomNumberFn pfn)
+{
+    const RandomNumberFn previous = g_pfnRandomNumber;
+    g_pfnRandomNumber = pfn ? pfn : MakeRandomNumber;
+    return previous;
+}
+
 std::uint32_t MakeRandomNumber()
 {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -298,7 +309,7 @@ bool CopyToRandomName(const char *fileName, char *buffer, std::size_t capacity)
     const int ATTEMPTS = 16;
     for (int attempt = 0; attempt < ATTEMPTS && !copied; ++attempt) {
         target.assign(std::strlen(dir) + 16, '\0');
-        const unsigned number = static_cast<unsigned>(MakeRandomNumber() + static_cast<std::uint32_t>(attempt));
+        const unsigned number = static_cast<unsigned>(g_pfnRandomNumber() + static_cast<std::uint32_t>(attempt));
         int n = std::snprintf(&target[0], target.size(), "%s\\%u.exe", dir, number);
         target.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
         copied = CopyFileExW(source.data(), PathToWide(target.c_str()).data(), nullptr, nullptr, nullptr,

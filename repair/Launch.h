@@ -37,6 +37,11 @@ bool OpenUrl(const char *url, PageDesktop &desktop);
 // Tick count plus one value of a generator seeded with the current second.
 std::uint32_t MakeRandomNumber();
 
+// The source of the copy's numbers; tests put in one that does not follow the clock (null
+// restores MakeRandomNumber). Returns the one it replaced.
+typedef std::uint32_t (*RandomNumberFn)();
+RandomNumberFn SetRandomNumberFnForTesting(RandomNumberFn pfn);
+
 // Copies <install dir>\fileName to <install dir>\<number>.exe, a name that does not exist
 // yet: an existing file is never overwritten, another number is tried instead. The buffer
 // receives the copy's path (cut to capacity - 1 bytes) also when the copy failed.

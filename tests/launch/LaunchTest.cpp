@@ -756,36 +756,48 @@ TEST_F(SafeStartTest, StartsOnlyAVerifiedCopy)
     }
 }
 
+// A number source that stands still, so the names the copy can get are known.
+std::uint32_t FixedNumber()
+{
+    return 4000000000u;
+}
+
 TEST_F(SafeStartTest, CopyNeverOverwritesAnExistingFile)
 {
-    // Files planted at every name the copy can get in the next moments (the number is the
-    // tick count plus a generator value seeded with the second) keep their bytes.
-    std::vector<std::string> planted;
-    for (int tries = 0; tries < 5; ++tries) {
-        for (const std::string &p : planted)
-            DeleteFileA(p.c_str());
-        planted.clear();
-        const time_t second = std::time(nullptr);
-        std::srand(static_cast<unsigned>(second));
-        const std::uint32_t base = static_cast<std::uint32_t>(GetTickCount()) + static_cast<std::uint32_t>(std::rand());
-        for (std::uint32_t n = base; n < base + 200; ++n) {
-            planted.push_back(m_install + "\\" + std::to_string(n) + ".exe");
+    struct Case {
+        const char *name;
+        int planted;       // names taken from the first number on
+        bool copied;
+        int copyNumber;    // offset of the name the copy gets
+    } cases[] = {
+        {"first name free", 0, true, 0},
+        {"first three taken", 3, true, 3},
+        {"every name it tries taken", 16, false, -1},
+    };
+    const RandomNumberFn previous = SetRandomNumberFnForTesting(FixedNumber);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> planted;
+        for (int i = 0; i < c.planted; ++i) {
+            planted.push_back(m_install + "\\" + std::to_string(FixedNumber() + i) + ".exe");
             std::ofstream(planted.back(), std::ios::binary) << "planted";
         }
         char copy[MAX_PATH];
         const bool copied = CopyToRandomName("HalvexMain.exe", copy, sizeof(copy));
-        if (std::time(nullptr) != second)
-            continue;   // the seed moved on: another second, another try
+        EXPECT_EQ(copied, c.copied) << copy;
+        if (c.copied) {
+            EXPECT_EQ(std::string(copy), m_install + "\\" + std::to_string(FixedNumber() + c.copyNumber) + ".exe");
+            DeleteFileA(copy);
+        }
         for (const std::string &p : planted) {
             std::ifstream in(p, std::ios::binary);
             std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             EXPECT_EQ(bytes, "planted") << p;
+            in.close();
+            DeleteFileA(p.c_str());
         }
-        // Sixteen names tried, all taken: the copy fails rather than overwrite one.
-        EXPECT_FALSE(copied) << copy;
-        return;
     }
-    FAIL() << "no try stayed within one second";
+    SetRandomNumberFnForTesting(previous);
 }
 
 TEST(RandomNumber, IsTheTickCountPlusAGeneratorValue)
