@@ -72,7 +72,7 @@ BEGIN_MESSAGE_MAP(CRepairDlg, CDialog)
 END_MESSAGE_MAP()
 
 CRepairDlg::CRepairDlg(CWnd *pParent)
-    : CDialog(IDD, pParent), m_hIcon(nullptr), m_pAdvicePanel(nullptr), m_pProblemPanel(nullptr),
+    : CDialog(IDD, pParent), CAccessibleProxy::Owner(this), m_hIcon(nullptr), m_pAdvicePanel(nullptr), m_pProblemPanel(nullptr),
       m_pReinstallPanel(nullptr), m_pReleasePanel(nullptr), m_hReleaseThread(nullptr),
       m_bReleasing(FALSE)
 {
@@ -106,6 +106,20 @@ CRepairDlg::~CRepairDlg()
         ::CloseHandle(m_hReleaseThread);
         m_hReleaseThread = nullptr;
     }
+}
+
+long CRepairDlg::AccRole() const
+{
+    return ROLE_SYSTEM_DIALOG;
+}
+
+CString CRepairDlg::AccName() const
+{
+    // Without the space that sets the painted title off from the icon.
+    const char *pszTitle = PAINTED_TITLE;
+    while (*pszTitle == ' ')
+        ++pszTitle;
+    return CString(pszTitle);
 }
 
 void CRepairDlg::AppendProblem(LPCSTR lpszLine)

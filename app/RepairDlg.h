@@ -29,7 +29,7 @@ class CProblemPanel;
 class CReinstallPanel;
 class CReleasePanel;
 
-class CRepairDlg : public CDialog {
+class CRepairDlg : public CDialog, public CAccessibleProxy::Owner {
 public:
     explicit CRepairDlg(CWnd *pParent = nullptr);
     ~CRepairDlg() override;
@@ -38,6 +38,10 @@ public:
 
     // Adds one complete result line to the problem text.
     static void AppendProblem(LPCSTR lpszLine);
+
+    // Named by the title the caption painter draws.
+    long AccRole() const override;
+    CString AccName() const override;
 
 protected:
     void DoDataExchange(CDataExchange *pDX) override;

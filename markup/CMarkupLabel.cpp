@@ -20,6 +20,20 @@ namespace {
 
 const LPCWSTR HAND_CURSOR = MAKEINTRESOURCEW(32649);   // IDC_HAND
 
+// Posted to the label itself: open link wParam (from 1) as a click on it would.
+const UINT WM_OPEN_LINK = WM_USER + 0x40;
+
+bool IsPlacedLink(const MarkupRun &run)
+{
+    if (run.bIsCode)
+        return false;
+    for (const LineFragment &fragment : run.fragments) {
+        if (fragment.nLink == 1)
+            return true;
+    }
+    return false;
+}
+
 // Measures with DrawText on the label's memory DC, in the style the label selects there.
 class CLabelMeasurer : public MarkupMeasurer {
 public:
@@ -55,10 +69,11 @@ BEGIN_MESSAGE_MAP(CMarkupLabel, CStatic)
     ON_WM_SIZE()
     ON_WM_SETCURSOR()
     ON_WM_LBUTTONDOWN()
+    ON_MESSAGE(WM_OPEN_LINK, OnOpenLink)
 END_MESSAGE_MAP()
 
 CMarkupLabel::CMarkupLabel()
-    : m_bInvalidateOnErase(TRUE), m_bLayoutDirty(TRUE), m_bTextSet(FALSE), m_crDefaultText(0),
+    : CAccessibleProxy::Owner(this), m_bInvalidateOnErase(TRUE), m_bLayoutDirty(TRUE), m_bTextSet(FALSE), m_crDefaultText(0),
       m_crDefaultBack(0), m_pOldFont(nullptr), m_cacheWidth(0), m_cacheHeight(0),
       m_pBackgroundContext(0), m_pfnBackground(nullptr)
 {
@@ -275,8 +290,15 @@ BOOL CMarkupLabel::OnSetCursor(CWnd *pWnd, UINT nHitTest, UINT /*message*/)
 
 void CMarkupLabel::OnLButtonDown(UINT /*nFlags*/, CPoint point)
 {
+    NotifyLinkAt(point);
+    Default();
+}
+
+BOOL CMarkupLabel::NotifyLinkAt(CPoint point)
+{
     int offset = 0;
-    if (const MarkupRun *pRun = LinkRunAt(point.x, point.y, &offset)) {
+    const MarkupRun *pRun = LinkRunAt(point.x, point.y, &offset);
+    if (pRun) {
         m_strClickedLink = pRun->strText;
         ENLINK link;
         std::memset(&link, 0, sizeof(link));
@@ -292,5 +314,80 @@ void CMarkupLabel::OnLButtonDown(UINT /*nFlags*/, CPoint point)
         if (HWND hParent = ::GetParent(m_hWnd))
             ::SendMessageW(hParent, WM_NOTIFY, wParam, reinterpret_cast<LPARAM>(&link));
     }
-    Default();
+    return pRun != nullptr;
+}
+
+const MarkupRun *CMarkupLabel::LinkRun(int nLink) const
+{
+    int n = 0;
+    for (const std::unique_ptr<MarkupRun> &run : m_runs) {
+        if (IsPlacedLink(*run) && ++n == nLink)
+            return run.get();
+    }
+    return nullptr;
+}
+
+LRESULT CMarkupLabel::OnOpenLink(WPARAM wParam, LPARAM /*lParam*/)
+{
+    const MarkupRun *pRun = LinkRun(static_cast<int>(wParam));
+    if (!pRun)
+        return 0;
+    for (const LineFragment &fragment : pRun->fragments) {
+        if (fragment.nLink == 1)
+            return NotifyLinkAt(CPoint(fragment.rc.left, fragment.rc.top));
+    }
+    return 0;
+}
+
+long CMarkupLabel::AccRole() const
+{
+    return ROLE_SYSTEM_STATICTEXT;
+}
+
+CString CMarkupLabel::AccName() const
+{
+    return m_strPlain;
+}
+
+long CMarkupLabel::AccState() const
+{
+    return STATE_SYSTEM_READONLY;
+}
+
+int CMarkupLabel::AccLinkCount() const
+{
+    int n = 0;
+    for (const std::unique_ptr<MarkupRun> &run : m_runs)
+        n += IsPlacedLink(*run) ? 1 : 0;
+    return n;
+}
+
+CString CMarkupLabel::AccLinkName(int nLink) const
+{
+    const MarkupRun *pRun = LinkRun(nLink);
+    return pRun ? pRun->strText : CString();
+}
+
+BOOL CMarkupLabel::AccLinkRect(int nLink, RECT *prc) const
+{
+    const MarkupRun *pRun = LinkRun(nLink);
+    if (!pRun || !prc)
+        return FALSE;
+    RECT rcAll = {};
+    for (const LineFragment &fragment : pRun->fragments) {
+        if (fragment.nLink != 1)
+            continue;
+        const RECT rc = ToRect(fragment.rc);
+        ::UnionRect(&rcAll, &rcAll, &rc);
+    }
+    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT *>(&rcAll), 2);
+    *prc = rcAll;
+    return TRUE;
+}
+
+BOOL CMarkupLabel::AccOpenLink(int nLink)
+{
+    // Posted: opening the page may take a while, and the client must not wait for it.
+    return LinkRun(nLink) && ::IsWindowVisible(m_hWnd) &&
+           ::PostMessageW(m_hWnd, WM_OPEN_LINK, static_cast<WPARAM>(nLink), 0);
 }

@@ -1,6 +1,8 @@
 #include "markup/CTextStatic.h"
 
-CTextStatic::CTextStatic() : m_bTakeOverText(TRUE) {}
+#include <oleacc.h>
+
+CTextStatic::CTextStatic() : CAccessibleProxy::Owner(this), m_bTakeOverText(TRUE) {}
 
 CTextStatic::~CTextStatic() = default;
 
@@ -11,4 +13,19 @@ void CTextStatic::PreSubclassWindow()
         return;
     GetWindowText(m_strText);
     SetWindowText("");
+}
+
+long CTextStatic::AccRole() const
+{
+    return ROLE_SYSTEM_STATICTEXT;
+}
+
+CString CTextStatic::AccName() const
+{
+    return m_strText;
+}
+
+long CTextStatic::AccState() const
+{
+    return STATE_SYSTEM_READONLY;
 }

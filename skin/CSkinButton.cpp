@@ -35,7 +35,7 @@ BEGIN_MESSAGE_MAP(CSkinButton, CButton)
 END_MESSAGE_MAP()
 
 CSkinButton::CSkinButton()
-    : m_bmNormalInfo(), m_bmHoverInfo(), m_bmPressedInfo(), m_bmDisabledInfo(), m_bmImageInfo(),
+    : CAccessibleProxy::Owner(this), m_bmNormalInfo(), m_bmHoverInfo(), m_bmPressedInfo(), m_bmDisabledInfo(), m_bmImageInfo(),
       m_nAlign(0), m_crBack(RGB(255, 255, 255)), m_crTextNormal(RGB(0, 0, 0)),
       m_crTextHover(RGB(0, 0, 0)), m_crTextPressed(RGB(0, 0, 0)),
       m_crTextDisabled(RGB(192, 192, 192)), m_bBold(0), m_bUnderline(0), m_bUnderlineOnHover(0),
@@ -91,6 +91,31 @@ BOOL CSkinButton::PreTranslateMessage(MSG *pMsg)
         m_toolTip.Update();
     }
     return CButton::PreTranslateMessage(pMsg);
+}
+
+long CSkinButton::AccRole() const
+{
+    return ROLE_SYSTEM_PUSHBUTTON;
+}
+
+CString CSkinButton::AccName() const
+{
+    return m_strText;
+}
+
+const char *CSkinButton::AccDefaultAction() const
+{
+    return "按";
+}
+
+BOOL CSkinButton::AccDoDefaultAction()
+{
+    if (!IsWindowVisible() || !IsWindowEnabled())
+        return FALSE;
+    // Posted: the command may show a message box, and the client must not wait for it.
+    HWND hParent = ::GetParent(m_hWnd);
+    return hParent && ::PostMessageW(hParent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), BN_CLICKED),
+                                     reinterpret_cast<LPARAM>(m_hWnd));
 }
 
 void CSkinButton::OnMouseMove(UINT nFlags, CPoint point)

@@ -3,11 +3,12 @@
 // the hover look comes and goes; clicks reach the parent as ordinary BN_CLICKED commands.
 #pragma once
 
+#include "fw/CAccessibleProxy.h"
 #include "fw/CBitmap.h"
 #include "fw/CButton.h"
 #include "fw/CToolTipCtrl.h"
 
-class CSkinButton : public CButton {
+class CSkinButton : public CButton, public CAccessibleProxy::Owner {
 public:
     CSkinButton();
     ~CSkinButton() override;
@@ -19,6 +20,12 @@ public:
     void PreSubclassWindow() override;
     BOOL PreTranslateMessage(MSG *pMsg) override;
     void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
+
+    // A push button named by its caption; pressing it clicks it.
+    long AccRole() const override;
+    CString AccName() const override;
+    const char *AccDefaultAction() const override;
+    BOOL AccDoDefaultAction() override;
 
 protected:
     afx_msg void OnMouseMove(UINT nFlags, CPoint point);
