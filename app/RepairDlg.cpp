@@ -113,13 +113,10 @@ long CRepairDlg::AccRole() const
     return ROLE_SYSTEM_DIALOG;
 }
 
-CString CRepairDlg::AccName() const
+const char *CRepairDlg::AccName() const
 {
     // Without the space that sets the painted title off from the icon.
-    const char *pszTitle = PAINTED_TITLE;
-    while (*pszTitle == ' ')
-        ++pszTitle;
-    return CString(pszTitle);
+    return PAINTED_TITLE + 1;
 }
 
 void CRepairDlg::AppendProblem(LPCSTR lpszLine)
@@ -156,6 +153,10 @@ BOOL CRepairDlg::OnInitDialog()
     m_pAdvicePanel = new CAdvicePanel;
     m_pAdvicePanel->Create(IDD_ADVICE_PANEL, this);
     m_pAdvicePanel->m_lblForum.SetMarkupText(FORUM_SENTENCE);
+    // Tab reaches the forum link inside the panel, before the buttons below it.
+    ::SetWindowLongPtrW(m_pAdvicePanel->m_hWnd, GWL_EXSTYLE,
+                        ::GetWindowLongPtrW(m_pAdvicePanel->m_hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+    m_pAdvicePanel->SetWindowPos(HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     m_pProblemPanel = new CProblemPanel;
     m_pProblemPanel->Create(IDD_PROBLEM_PANEL, this);
     m_pReinstallPanel = new CReinstallPanel;
@@ -278,6 +279,23 @@ void CRepairDlg::ShowOutcome()
         ScreenToClient(&rcSafeStart);
         m_btnDownload.SetWindowPos(nullptr, rcSafeStart.left, rcSafeStart.top, 0, 0, SWP_NOSIZE);
     }
+    // The focus never stays on a control that went away.
+    HWND hFocus = ::GetFocus();
+    if (!hFocus || !::IsWindowVisible(hFocus) || !::IsWindowEnabled(hFocus)) {
+        if (HWND hNext = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE))
+            SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hNext), TRUE);
+    }
+}
+
+BOOL CRepairDlg::PreTranslateMessage(MSG *pMsg)
+{
+    // The first key shows where the focus is; a mouse user never sees a cue.
+    if ((pMsg->message == WM_KEYDOWN || pMsg->message == WM_SYSKEYDOWN) && !m_btnDownload.m_bFocusCue) {
+        m_btnDownload.m_bFocusCue = m_btnSafeStart.m_bFocusCue = TRUE;
+        m_btnDownload.Invalidate(FALSE);
+        m_btnSafeStart.Invalidate(FALSE);
+    }
+    return CDialog::PreTranslateMessage(pMsg);
 }
 
 BOOL CRepairDlg::CanPress(const CButton &button)

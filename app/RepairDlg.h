@@ -41,11 +41,14 @@ public:
 
     // Named by the title the caption painter draws.
     long AccRole() const override;
-    CString AccName() const override;
+    const char *AccName() const override;
 
 protected:
     void DoDataExchange(CDataExchange *pDX) override;
     BOOL OnInitDialog() override;
+    // Enter belongs to the focused control; it never ends the tool.
+    void OnOK() override {}
+    BOOL PreTranslateMessage(MSG *pMsg) override;
 
     // The start-up check sequence: decides which panels and buttons the user sees.
     void RunStartupChecks();

@@ -13,12 +13,12 @@ const IID IID_ACCESSIBLE = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa,
 // The name of a link's default action.
 const char LINK_ACTION[] = "跳转";
 
-HRESULT ToolBstr(const CString &text, BSTR *pbstr)
+HRESULT ToolBstr(const char *text, BSTR *pbstr)
 {
     if (!pbstr)
         return E_POINTER;
     *pbstr = nullptr;
-    if (text.IsEmpty())
+    if (!text || !*text)
         return S_FALSE;
     *pbstr = ::SysAllocString(ToolToWide(text).data());
     return *pbstr ? S_OK : E_OUTOFMEMORY;
@@ -272,9 +272,11 @@ STDMETHODIMP CAccessibleProxy::get_accState(VARIANT varChild, VARIANT *pvarState
         state |= STATE_SYSTEM_INVISIBLE;
     const bool enabled = ::IsWindowEnabled(m_hWnd) != FALSE;
     const bool focused = ::GetFocus() == m_hWnd;
+    const long role = link ? ROLE_SYSTEM_LINK : m_pOwner->AccRole();
     if (link) {
+        // The keyboard reaches the first link.
         state |= STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE;
-        if (focused && m_pOwner->AccLinkFocused(link))
+        if (focused && link == 1)
             state |= STATE_SYSTEM_FOCUSED;
     } else {
         if (!enabled)
@@ -283,7 +285,10 @@ STDMETHODIMP CAccessibleProxy::get_accState(VARIANT varChild, VARIANT *pvarState
             state |= STATE_SYSTEM_FOCUSABLE;
         if (focused)
             state |= STATE_SYSTEM_FOCUSED;
-        state |= m_pOwner->AccState();
+        if (role == ROLE_SYSTEM_ANIMATION)
+            state |= STATE_SYSTEM_ANIMATED | STATE_SYSTEM_READONLY;
+        else if (role == ROLE_SYSTEM_STATICTEXT)
+            state |= STATE_SYSTEM_READONLY;
     }
     SetI4(pvarState, state);
     return S_OK;
@@ -310,16 +315,6 @@ STDMETHODIMP CAccessibleProxy::get_accKeyboardShortcut(VARIANT varChild, BSTR *p
 STDMETHODIMP CAccessibleProxy::get_accFocus(VARIANT *pvarChild)
 {
     ALIVE_OR_FAIL();
-    if (!pvarChild)
-        return E_POINTER;
-    if (::GetFocus() == m_hWnd) {
-        for (int i = 1; i <= m_pOwner->AccLinkCount(); ++i) {
-            if (m_pOwner->AccLinkFocused(i)) {
-                SetI4(pvarChild, i);
-                return S_OK;
-            }
-        }
-    }
     return m_pStd->get_accFocus(pvarChild);
 }
 
@@ -336,7 +331,7 @@ STDMETHODIMP CAccessibleProxy::get_accDefaultAction(VARIANT varChild, BSTR *pszD
     if (link < 0)
         return m_pStd->get_accDefaultAction(varChild, pszDefaultAction);
     const char *pszAction = link ? LINK_ACTION : m_pOwner->AccDefaultAction();
-    return ToolBstr(CString(pszAction ? pszAction : ""), pszDefaultAction);
+    return ToolBstr(pszAction, pszDefaultAction);
 }
 
 STDMETHODIMP CAccessibleProxy::accSelect(long flagsSelect, VARIANT varChild)
@@ -373,18 +368,7 @@ STDMETHODIMP CAccessibleProxy::accNavigate(long navDir, VARIANT varStart, VARIAN
 STDMETHODIMP CAccessibleProxy::accHitTest(long xLeft, long yTop, VARIANT *pvarChild)
 {
     ALIVE_OR_FAIL();
-    const HRESULT hr = m_pStd->accHitTest(xLeft, yTop, pvarChild);
-    if (hr != S_OK || !pvarChild || pvarChild->vt != VT_I4 || pvarChild->lVal != CHILDID_SELF)
-        return hr;
-    for (int i = 1; i <= m_pOwner->AccLinkCount(); ++i) {
-        RECT rc = {};
-        if (m_pOwner->AccLinkRect(i, &rc) && xLeft >= rc.left && xLeft < rc.right &&
-            yTop >= rc.top && yTop < rc.bottom) {
-            pvarChild->lVal = i;
-            break;
-        }
-    }
-    return hr;
+    return m_pStd->accHitTest(xLeft, yTop, pvarChild);
 }
 
 STDMETHODIMP CAccessibleProxy::accDoDefaultAction(VARIANT varChild)

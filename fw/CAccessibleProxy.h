@@ -23,14 +23,12 @@ public:
     public:
         // pWnd: the window object that answers for this owner (the owner itself).
         explicit Owner(CWnd *pWnd);
-        virtual ~Owner();   // the proxy stops answering
         Owner(const Owner &) = delete;
         Owner &operator=(const Owner &) = delete;
 
         virtual long AccRole() const = 0;
-        virtual CString AccName() const = 0;
-        // State bits beyond the ones the window's styles and focus give.
-        virtual long AccState() const { return 0; }
+        // The tool's text; it must stay valid until the next call.
+        virtual const char *AccName() const = 0;
         // The default action's name (the tool's text), null for none.
         virtual const char *AccDefaultAction() const { return nullptr; }
         // Starts the default action without waiting for it; FALSE when it cannot run now.
@@ -38,16 +36,19 @@ public:
 
         // Link children.
         virtual int AccLinkCount() const { return 0; }
-        virtual CString AccLinkName(int /*nLink*/) const { return CString(); }
+        virtual const char *AccLinkName(int /*nLink*/) const { return ""; }
         // In screen coordinates.
         virtual BOOL AccLinkRect(int /*nLink*/, RECT * /*prc*/) const { return FALSE; }
-        virtual BOOL AccLinkFocused(int /*nLink*/) const { return FALSE; }
         virtual BOOL AccOpenLink(int /*nLink*/) { return FALSE; }
 
         // WM_GETOBJECT for the window's client area; FALSE leaves the message to the system.
         BOOL AnswerGetObject(HWND hWnd, WPARAM wParam, LPARAM lParam, LRESULT *pResult);
         // The window is going: every reference handed out fails from now on.
         void DisconnectAccessible();
+
+    protected:
+        // Never deleted through this class; the proxy stops answering.
+        ~Owner();
 
     private:
         CWnd *m_pWnd;

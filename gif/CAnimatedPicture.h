@@ -56,8 +56,7 @@ public:
     // An animation, named by its owner for what it stands for.
     CString m_strAccName;
     long AccRole() const override { return ROLE_SYSTEM_ANIMATION; }
-    CString AccName() const override { return m_strAccName; }
-    long AccState() const override { return STATE_SYSTEM_ANIMATED | STATE_SYSTEM_READONLY; }
+    const char *AccName() const override { return m_strAccName; }
 
     // How long a stop waits for the animation thread to end.
     static const DWORD STOP_WAIT_MS = 5000;

@@ -69,7 +69,6 @@ BEGIN_MESSAGE_MAP(CMarkupLabel, CStatic)
     ON_WM_SIZE()
     ON_WM_SETCURSOR()
     ON_WM_LBUTTONDOWN()
-    ON_MESSAGE(WM_OPEN_LINK, OnOpenLink)
 END_MESSAGE_MAP()
 
 CMarkupLabel::CMarkupLabel()
@@ -234,6 +233,9 @@ void CMarkupLabel::OnPaint()
 
         LayoutRuns(dcMem, rcClient.right);
         m_bLayoutDirty = FALSE;
+        // The keyboard stops here only while there is a link to open.
+        const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_TABSTOP);
+        ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, AccLinkCount() ? style | WS_TABSTOP : style);
         m_styles.clear();
         m_styles.push_back(defaultStyle);
         dcMem.FillSolidRect(&rcClient, m_crDefaultBack);
@@ -260,6 +262,11 @@ void CMarkupLabel::OnPaint()
         dcMem.SelectObject(hOldBitmap);
     }
     m_styles.clear();
+    RECT rcLink;
+    if (::GetFocus() == m_hWnd && !(SendMessage(WM_QUERYUISTATE) & UISF_HIDEFOCUS) && AccLinkRect(1, &rcLink)) {
+        ScreenToClient(&rcLink);
+        ::DrawFocusRect(dc.m_hDC, &rcLink);
+    }
 }
 
 void CMarkupLabel::OnDestroy()
@@ -327,9 +334,9 @@ const MarkupRun *CMarkupLabel::LinkRun(int nLink) const
     return nullptr;
 }
 
-LRESULT CMarkupLabel::OnOpenLink(WPARAM wParam, LPARAM /*lParam*/)
+BOOL CMarkupLabel::OpenLink(int nLink)
 {
-    const MarkupRun *pRun = LinkRun(static_cast<int>(wParam));
+    const MarkupRun *pRun = LinkRun(nLink);
     if (!pRun)
         return 0;
     for (const LineFragment &fragment : pRun->fragments) {
@@ -339,19 +346,41 @@ LRESULT CMarkupLabel::OnOpenLink(WPARAM wParam, LPARAM /*lParam*/)
     return 0;
 }
 
+LRESULT CMarkupLabel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_OPEN_LINK:
+        return OpenLink(static_cast<int>(wParam));
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN || wParam == VK_SPACE)
+            return OpenLink(1);
+        break;
+    case WM_GETDLGCODE: {
+        // Enter on the focused link opens it instead of reaching the dialog.
+        const MSG *pMsg = reinterpret_cast<const MSG *>(lParam);
+        if (pMsg && pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN)
+            return CStatic::WindowProc(message, wParam, lParam) | DLGC_WANTMESSAGE;
+        break;
+    }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        // The focus rectangle comes and goes.
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+        break;
+    default:
+        break;
+    }
+    return CStatic::WindowProc(message, wParam, lParam);
+}
+
 long CMarkupLabel::AccRole() const
 {
     return ROLE_SYSTEM_STATICTEXT;
 }
 
-CString CMarkupLabel::AccName() const
+const char *CMarkupLabel::AccName() const
 {
     return m_strPlain;
-}
-
-long CMarkupLabel::AccState() const
-{
-    return STATE_SYSTEM_READONLY;
 }
 
 int CMarkupLabel::AccLinkCount() const
@@ -362,10 +391,10 @@ int CMarkupLabel::AccLinkCount() const
     return n;
 }
 
-CString CMarkupLabel::AccLinkName(int nLink) const
+const char *CMarkupLabel::AccLinkName(int nLink) const
 {
     const MarkupRun *pRun = LinkRun(nLink);
-    return pRun ? pRun->strText : CString();
+    return pRun ? static_cast<const char *>(pRun->strText) : "";
 }
 
 BOOL CMarkupLabel::AccLinkRect(int nLink, RECT *prc) const

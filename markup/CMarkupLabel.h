@@ -35,10 +35,9 @@ public:
 
     // Static text named by its plain text; each placed link is a child.
     long AccRole() const override;
-    CString AccName() const override;
-    long AccState() const override;
+    const char *AccName() const override;
     int AccLinkCount() const override;
-    CString AccLinkName(int nLink) const override;
+    const char *AccLinkName(int nLink) const override;
     BOOL AccLinkRect(int nLink, RECT *prc) const override;
     BOOL AccOpenLink(int nLink) override;
 
@@ -68,7 +67,9 @@ protected:
     afx_msg void OnSize(UINT nType, int cx, int cy);
     afx_msg BOOL OnSetCursor(CWnd *pWnd, UINT nHitTest, UINT message);
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
-    afx_msg LRESULT OnOpenLink(WPARAM wParam, LPARAM lParam);
+    // The keyboard and the accessible link's action.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OpenLink(int nLink);
 
     // Tells the parent that the link piece at the point was clicked; FALSE if none is there.
     BOOL NotifyLinkAt(CPoint point);

@@ -81,7 +81,7 @@ long CSeparatorStatic::AccRole() const
     return ROLE_SYSTEM_SEPARATOR;
 }
 
-CString CSeparatorStatic::AccName() const
+const char *CSeparatorStatic::AccName() const
 {
-    return CString();
+    return "";
 }

@@ -19,7 +19,7 @@ public:
 
     // A separator line has no name.
     long AccRole() const override;
-    CString AccName() const override;
+    const char *AccName() const override;
 
 protected:
     void PreSubclassWindow() override;

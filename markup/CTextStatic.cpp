@@ -20,12 +20,7 @@ long CTextStatic::AccRole() const
     return ROLE_SYSTEM_STATICTEXT;
 }
 
-CString CTextStatic::AccName() const
+const char *CTextStatic::AccName() const
 {
     return m_strText;
-}
-
-long CTextStatic::AccState() const
-{
-    return STATE_SYSTEM_READONLY;
 }

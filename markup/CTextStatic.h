@@ -18,6 +18,5 @@ public:
 
     // Static text named by the taken-over text.
     long AccRole() const override;
-    CString AccName() const override;
-    long AccState() const override;
+    const char *AccName() const override;
 };

@@ -35,7 +35,7 @@ BEGIN_MESSAGE_MAP(CSkinButton, CButton)
 END_MESSAGE_MAP()
 
 CSkinButton::CSkinButton()
-    : CAccessibleProxy::Owner(this), m_bmNormalInfo(), m_bmHoverInfo(), m_bmPressedInfo(), m_bmDisabledInfo(), m_bmImageInfo(),
+    : CAccessibleProxy::Owner(this), m_bFocusCue(FALSE), m_bmNormalInfo(), m_bmHoverInfo(), m_bmPressedInfo(), m_bmDisabledInfo(), m_bmImageInfo(),
       m_nAlign(0), m_crBack(RGB(255, 255, 255)), m_crTextNormal(RGB(0, 0, 0)),
       m_crTextHover(RGB(0, 0, 0)), m_crTextPressed(RGB(0, 0, 0)),
       m_crTextDisabled(RGB(192, 192, 192)), m_bBold(0), m_bUnderline(0), m_bUnderlineOnHover(0),
@@ -98,7 +98,7 @@ long CSkinButton::AccRole() const
     return ROLE_SYSTEM_PUSHBUTTON;
 }
 
-CString CSkinButton::AccName() const
+const char *CSkinButton::AccName() const
 {
     return m_strText;
 }
@@ -197,6 +197,22 @@ LRESULT CSkinButton::OnMouseLeave(WPARAM /*wParam*/, LPARAM /*lParam*/)
     return 0;
 }
 
+LRESULT CSkinButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+        NotifyParentOfClick();
+        return 0;
+    }
+    LRESULT result = CButton::WindowProc(message, wParam, lParam);
+    if (message == WM_UPDATEUISTATE)
+        InvalidateRect(nullptr, FALSE);   // the focus cue comes or goes
+    // Enter on the focused button is the button's, not the dialog's.
+    const MSG *pMsg = reinterpret_cast<const MSG *>(lParam);
+    if (message == WM_GETDLGCODE && pMsg && pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN)
+        result |= DLGC_WANTMESSAGE;
+    return result;
+}
+
 HFONT CSkinButton::CreateTextFont() const
 {
     LOGFONTA lf = {};
@@ -292,6 +308,12 @@ void CSkinButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
                 ::DeleteObject(hFont);
         }
 
+        // The keyboard focus, once the keyboard is in use.
+        if (m_bFocusCue && (lpDrawItemStruct->itemState & (ODS_FOCUS | ODS_NOFOCUSRECT)) == ODS_FOCUS &&
+            !(SendMessage(WM_QUERYUISTATE) & UISF_HIDEFOCUS)) {
+            RECT rcFocus = {3, 3, cx - 3, cy - 3};
+            ::DrawFocusRect(dcCompose.m_hDC, &rcFocus);
+        }
         dc.BitBlt(rcItem.left, rcItem.top, cx, cy, &dcCompose, 0, 0, SRCCOPY);
         dcCompose.SelectObject(hOldCompose);
     }

@@ -21,9 +21,12 @@ public:
     BOOL PreTranslateMessage(MSG *pMsg) override;
     void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
 
+    // The keyboard is in use: the focus may show. Set by the dialog at the first key.
+    BOOL m_bFocusCue;
+
     // A push button named by its caption; pressing it clicks it.
     long AccRole() const override;
-    CString AccName() const override;
+    const char *AccName() const override;
     const char *AccDefaultAction() const override;
     BOOL AccDoDefaultAction() override;
 
@@ -34,6 +37,8 @@ protected:
     afx_msg void OnLButtonUp(UINT nFlags, CPoint point);
     afx_msg void OnLButtonDblClk(UINT nFlags, CPoint point);
     afx_msg void OnDestroy();
+    // Enter on the focused button clicks it.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     afx_msg LRESULT OnMouseLeave(WPARAM wParam, LPARAM lParam);
 
     CBitmap m_bmpNormal;

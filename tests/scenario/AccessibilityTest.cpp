@@ -9,6 +9,7 @@
 #include "tests/support/ProductMachine.h"
 #include "tests/support/RegistryBackup.h"
 #include "tests/support/RegistryKeys.h"
+#include "tests/support/RegistryValueBackup.h"
 #include "tests/support/TestPaths.h"
 
 #include "BuildConfig.h"
@@ -167,7 +168,9 @@ protected:
         ASSERT_FALSE(m_base.empty());
         m_machine.reset(new CProductMachine(m_base));
         m_browserLog = m_base + "\\browser.log";
+        m_productLog = m_base + "\\product.log";
         SetEnvironmentVariableA("HALVEX_LAUNCH_LOG", m_browserLog.c_str());
+        SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", m_productLog.c_str());
         ASSERT_TRUE(SetString(HKEY_CURRENT_USER, X11_TOOL_KEY, "Managed", "N"));
         std::string command = "\"" + ExeDir() + "\\launch_probe.exe\" \"%1\"";
         ASSERT_TRUE(SetString(HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY, nullptr, command));
@@ -176,6 +179,8 @@ protected:
     {
         m_filler.reset();
         SetEnvironmentVariableA("HALVEX_LAUNCH_LOG", nullptr);
+        SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", nullptr);
+        m_pending.Restore();
         RemoveTree(m_base);
         CoUninitialize();
     }
@@ -184,6 +189,7 @@ protected:
     void StartIn(Outcome outcome, CToolProcess &tool)
     {
         DeleteFileA(m_browserLog.c_str());
+        DeleteFileA(m_productLog.c_str());
         const Machine &m = outcome == Outcome::Problems    ? PROBLEMS
                            : outcome == Outcome::Reinstall ? REINSTALL
                                                            : CLEAN;
@@ -210,12 +216,15 @@ protected:
 
     std::string m_base;
     std::string m_browserLog;
+    std::string m_productLog;
     std::unique_ptr<CProductMachine> m_machine;
     std::unique_ptr<HolderProcess> m_filler;
     std::unique_ptr<HolderProcess> m_holder;
     CRegistryBackup m_httpCommand{HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY};
     CHostsFileBackup m_hosts;
     CRegistryBackup m_appDefaults{HKEY_CURRENT_USER, APP_DEFAULTS_KEY};
+    CRegistryValueBackup m_pending{HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                                   "PendingFileRenameOperations"};
 };
 
 TEST_F(AccessibilityTest, ScreenReaderTreeInEachOutcome)
@@ -359,6 +368,190 @@ TEST_F(AccessibilityTest, ReferenceAfterTheDialogClosedFails)
     EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
     EXPECT_EQ(name, nullptr);
     EXPECT_TRUE(FAILED(acc->accDoDefaultAction(Child(0))));
+}
+
+// ---------------------------------------------------------------------------------------
+// The keyboard alone
+
+// The control of the tool that has the keyboard focus (0: none, -1: the dialog itself).
+int FocusId(const CToolProcess &tool)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(tool.Dialog(), nullptr), &info) || !info.hwndFocus)
+        return 0;
+    return info.hwndFocus == tool.Dialog() ? -1 : GetDlgCtrlID(info.hwndFocus);
+}
+
+void Key(WORD vk, bool shift = false)
+{
+    std::vector<INPUT> in;
+    auto add = [&](WORD k, DWORD flags) {
+        INPUT i = {};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        i.ki.dwFlags = flags;
+        in.push_back(i);
+    };
+    if (shift)
+        add(VK_SHIFT, 0);
+    add(vk, 0);
+    add(vk, KEYEVENTF_KEYUP);
+    if (shift)
+        add(VK_SHIFT, KEYEVENTF_KEYUP);
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+// Lets the tool handle what was sent: the focus has settled once it reads the same twice.
+int SettledFocus(CToolProcess &tool)
+{
+    int last = FocusId(tool);
+    for (int i = 0; i < 40; ++i) {
+        tool.WaitFor([](const ToolView &) { return false; }, 50, nullptr);
+        const int now = FocusId(tool);
+        if (now == last && i >= 2)
+            return now;
+        last = now;
+    }
+    return last;
+}
+
+// The pixels of a control on screen.
+std::vector<COLORREF> Pixels(HWND hWnd)
+{
+    RECT rc = {};
+    GetWindowRect(hWnd, &rc);
+    std::vector<COLORREF> pixels;
+    HDC hdc = GetDC(nullptr);
+    for (LONG y = rc.top; y < rc.bottom; ++y)
+        for (LONG x = rc.left; x < rc.right; ++x)
+            pixels.push_back(GetPixel(hdc, x, y));
+    ReleaseDC(nullptr, hdc);
+    return pixels;
+}
+
+class KeyboardTest : public AccessibilityTest {
+protected:
+    // The clean outcome in the foreground.
+    void StartClean(CToolProcess &tool)
+    {
+        StartIn(Outcome::Clean, tool);
+        if (HasFatalFailure())
+            return;
+        SetForegroundWindow(tool.Dialog());
+        SettledFocus(tool);
+    }
+    // Tabs until the control has the focus.
+    bool TabTo(CToolProcess &tool, int id)
+    {
+        for (int i = 0; i < 4 && SettledFocus(tool) != id; ++i)
+            Key(VK_TAB);
+        return SettledFocus(tool) == id;
+    }
+};
+
+TEST_F(KeyboardTest, TabMovesThroughButtonsAndLinkInReadingOrder)
+{
+    CToolProcess tool;
+    StartClean(tool);
+    if (HasFatalFailure())
+        return;
+    ASSERT_TRUE(TabTo(tool, IDC_FORUM_LINK));
+    struct Step {
+        bool shift;
+        int focus;
+    } steps[] = {
+        {false, IDC_DOWNLOAD}, {false, IDC_SAFESTART}, {false, IDC_FORUM_LINK},
+        {true, IDC_SAFESTART}, {true, IDC_DOWNLOAD},   {true, IDC_FORUM_LINK},
+    };
+    int n = 0;
+    for (const Step &step : steps) {
+        SCOPED_TRACE("step " + std::to_string(++n));
+        Key(VK_TAB, step.shift);
+        EXPECT_EQ(SettledFocus(tool), step.focus);
+    }
+    tool.Stop();
+}
+
+TEST_F(KeyboardTest, KeysRunWhatTheyStandFor)
+{
+    struct Case {
+        const char *name;
+        int focus;
+        WORD vk;
+        const char *page;      // the page the fake browser must receive, or null
+        bool productStarted;   // safe start ran
+    } cases[] = {
+        {"Enter on the link", IDC_FORUM_LINK, VK_RETURN, FORUM_URL, false},
+        {"Space on the link", IDC_FORUM_LINK, VK_SPACE, FORUM_URL, false},
+        {"Enter on download", IDC_DOWNLOAD, VK_RETURN, DOWNLOAD_URL, false},
+        {"Space on download", IDC_DOWNLOAD, VK_SPACE, DOWNLOAD_URL, false},
+        {"Enter on safe start", IDC_SAFESTART, VK_RETURN, nullptr, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        CToolProcess tool;
+        StartClean(tool);
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(TabTo(tool, c.focus));
+        Key(c.vk);
+        if (c.page) {
+            const std::vector<std::string> pages = WaitForLines(m_browserLog, 1);
+            ASSERT_EQ(pages.size(), 1u);
+            EXPECT_EQ(pages[0], ExeDir() + "\\launch_probe.exe\t" + c.page);
+        }
+        if (c.productStarted) {
+            EXPECT_EQ(WaitForLines(m_productLog, 1).size(), 1u);
+        }
+        tool.WaitFor([](const ToolView &) { return false; }, 500, nullptr);
+        EXPECT_EQ(LinesOf(m_browserLog).size(), c.page ? 1u : 0u);
+        // No key but Esc ends the tool.
+        EXPECT_FALSE(tool.WaitForExit(0));
+        tool.Stop();
+        m_pending.Restore();
+    }
+}
+
+TEST_F(KeyboardTest, EscEndsTheTool)
+{
+    CToolProcess tool;
+    StartClean(tool);
+    if (HasFatalFailure())
+        return;
+    Key(VK_ESCAPE);
+    EXPECT_TRUE(tool.WaitForExit(5000));
+}
+
+TEST_F(KeyboardTest, FocusCueAppearsOnlyOnceAKeyWasPressed)
+{
+    CToolProcess tool;
+    StartClean(tool);
+    if (HasFatalFailure())
+        return;
+    const HWND hDownload = FindControl(tool.Dialog(), IDC_DOWNLOAD);
+    const HWND hSafeStart = FindControl(tool.Dialog(), IDC_SAFESTART);
+    const int first = SettledFocus(tool);
+    ASSERT_TRUE(first == IDC_DOWNLOAD || first == IDC_SAFESTART) << first;
+    const HWND hFocused = first == IDC_DOWNLOAD ? hDownload : hSafeStart;
+    const std::vector<COLORREF> focusedUnseen = Pixels(hFocused);
+    // Away and back with the keyboard: the cue shows now.
+    Key(VK_TAB);
+    EXPECT_NE(SettledFocus(tool), first);
+    const std::vector<COLORREF> unfocused = Pixels(hFocused);
+    Key(VK_TAB, true);
+    ASSERT_EQ(SettledFocus(tool), first);
+    const std::vector<COLORREF> focusedSeen = Pixels(hFocused);
+    auto differing = [](const std::vector<COLORREF> &a, const std::vector<COLORREF> &b) {
+        size_t n = 0;
+        for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+            n += a[i] != b[i] ? 1 : 0;
+        return n;
+    };
+    EXPECT_TRUE(focusedUnseen == unfocused) << "a cue before any key: " << differing(focusedUnseen, unfocused)
+                                            << " of " << unfocused.size() << " pixels differ";
+    EXPECT_FALSE(focusedSeen == unfocused) << "no cue after a key";
+    tool.Stop();
 }
 
 } // namespace
