@@ -513,6 +513,29 @@ TEST_F(KeyboardTest, KeysRunWhatTheyStandFor)
     }
 }
 
+TEST_F(KeyboardTest, FocusLandsOnAVisibleEnabledControlWhenThePanelsChange)
+{
+    const Outcome outcomes[] = {Outcome::Clean, Outcome::Reinstall, Outcome::Releasing};
+    for (Outcome outcome : outcomes) {
+        SCOPED_TRACE(static_cast<int>(outcome));
+        CToolProcess tool;
+        StartIn(outcome, tool);
+        if (HasFatalFailure())
+            return;
+        ToolView view;
+        // The release ends (the buttons come back) once the walk is over.
+        ASSERT_TRUE(tool.WaitForOutcome(&view, 60000));
+        const int id = SettledFocus(tool);
+        const HWND hFocus = FindControl(tool.Dialog(), id);
+        ASSERT_TRUE(id > 0 && hFocus) << id;
+        EXPECT_TRUE(IsWindowVisible(hFocus)) << id;
+        EXPECT_TRUE(IsWindowEnabled(hFocus)) << id;
+        tool.Stop();
+        m_holder.reset();
+        m_filler.reset();
+    }
+}
+
 TEST_F(KeyboardTest, EscEndsTheTool)
 {
     CToolProcess tool;
