@@ -31,6 +31,25 @@ void SetI4(VARIANT *pvar, long value)
     pvar->lVal = value;
 }
 
+typedef HRESULT(WINAPI *CreateStdAccessibleObjectFn)(HWND, LONG, REFIID, void **);
+typedef LRESULT(WINAPI *LresultFromObjectFn)(REFIID, WPARAM, LPUNKNOWN);
+
+// The accessibility library is no known system library: it is looked up in the system
+// directory when first needed, never imported, so a copy planted beside the exe never loads.
+FARPROC OleaccProc(const char *name)
+{
+    static HMODULE s_module = nullptr;
+    if (!s_module) {
+        wchar_t path[MAX_PATH] = {};
+        const UINT n = ::GetSystemDirectoryW(path, MAX_PATH - 16);
+        if (n == 0 || n >= MAX_PATH - 16)
+            return nullptr;
+        ::lstrcatW(path, L"\\oleacc.dll");
+        s_module = ::LoadLibraryW(path);
+    }
+    return s_module ? ::GetProcAddress(s_module, name) : nullptr;
+}
+
 // The window's thread answers clients through COM: it joins an apartment and stays in it
 // for its life (joining again only counts up).
 bool JoinApartment()
@@ -61,13 +80,16 @@ BOOL CAccessibleProxy::Owner::AnswerGetObject(HWND hWnd, WPARAM wParam, LPARAM l
         return FALSE;
     if (m_pProxy && m_pProxy->m_hWnd != hWnd)
         DisconnectAccessible();
+    const LresultFromObjectFn pfnLresult =
+        reinterpret_cast<LresultFromObjectFn>(reinterpret_cast<void *>(OleaccProc("LresultFromObject")));
+    if (!pfnLresult)
+        return FALSE;
     if (!m_pProxy) {
-        if (!JoinApartment())
-            return FALSE;
+        const CreateStdAccessibleObjectFn pfnCreateStd = reinterpret_cast<CreateStdAccessibleObjectFn>(
+            reinterpret_cast<void *>(OleaccProc("CreateStdAccessibleObject")));
         IAccessible *pStd = nullptr;
-        if (FAILED(::CreateStdAccessibleObject(hWnd, OBJID_CLIENT, IID_ACCESSIBLE,
-                                               reinterpret_cast<void **>(&pStd))) ||
-            !pStd)
+        if (!pfnCreateStd || !JoinApartment() ||
+            FAILED(pfnCreateStd(hWnd, OBJID_CLIENT, IID_ACCESSIBLE, reinterpret_cast<void **>(&pStd))) || !pStd)
             return FALSE;
         m_pProxy = new (std::nothrow) CAccessibleProxy(hWnd, this, pStd);
         if (!m_pProxy) {
@@ -75,7 +97,7 @@ BOOL CAccessibleProxy::Owner::AnswerGetObject(HWND hWnd, WPARAM wParam, LPARAM l
             return FALSE;
         }
     }
-    const LRESULT result = ::LresultFromObject(IID_ACCESSIBLE, wParam, m_pProxy);
+    const LRESULT result = pfnLresult(IID_ACCESSIBLE, wParam, m_pProxy);
     if (FAILED(static_cast<HRESULT>(result)))
         return FALSE;
     *pResult = result;
