@@ -4,6 +4,8 @@
 
 namespace {
 const char SPINNER_TYPE[] = "SCAN";
+// What the spinner says to a screen reader.
+const char SPINNER_NAME[] = "正在修复，请稍候";
 }
 
 BEGIN_MESSAGE_MAP(CReleasePanel, CDialog)
@@ -23,6 +25,7 @@ BOOL CReleasePanel::OnInitDialog()
 {
     CDialog::OnInitDialog();
     // The panel is created hidden: the spinner already turns when the release shows it.
+    m_spinner.m_strAccName = SPINNER_NAME;
     m_spinner.Close();
     m_spinner.OpenResource(MAKEINTRESOURCEA(IDR_SCAN), SPINNER_TYPE);
     m_spinner.SetBackground(BACKGROUND_COLOR);

@@ -82,7 +82,7 @@ BEGIN_MESSAGE_MAP(CRepairDlg, CDialog)
 END_MESSAGE_MAP()
 
 CRepairDlg::CRepairDlg(CWnd *pParent)
-    : CDialog(IDD, pParent), m_hIcon(nullptr), m_pAdvicePanel(nullptr), m_pProblemPanel(nullptr),
+    : CDialog(IDD, pParent), CAccessibleProxy::Owner(this), m_hIcon(nullptr), m_pAdvicePanel(nullptr), m_pProblemPanel(nullptr),
       m_pReinstallPanel(nullptr), m_pReleasePanel(nullptr), m_hReleaseThread(nullptr),
       m_bReleasing(FALSE), m_nReleaseCookie(0)
 {
@@ -116,6 +116,17 @@ CRepairDlg::~CRepairDlg()
         ::CloseHandle(m_hReleaseThread);
         m_hReleaseThread = nullptr;
     }
+}
+
+long CRepairDlg::AccRole() const
+{
+    return ROLE_SYSTEM_DIALOG;
+}
+
+const char *CRepairDlg::AccName() const
+{
+    // Without the space that sets the painted title off from the icon.
+    return PAINTED_TITLE + 1;
 }
 
 void CRepairDlg::AppendProblem(LPCSTR lpszLine)
@@ -152,6 +163,10 @@ BOOL CRepairDlg::OnInitDialog()
     m_pAdvicePanel = new CAdvicePanel;
     m_pAdvicePanel->Create(IDD_ADVICE_PANEL, this);
     m_pAdvicePanel->m_lblForum.SetMarkupText(FORUM_SENTENCE);
+    // Tab reaches the forum link inside the panel, before the buttons below it.
+    ::SetWindowLongPtrW(m_pAdvicePanel->m_hWnd, GWL_EXSTYLE,
+                        ::GetWindowLongPtrW(m_pAdvicePanel->m_hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+    m_pAdvicePanel->SetWindowPos(HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     m_pProblemPanel = new CProblemPanel;
     m_pProblemPanel->Create(IDD_PROBLEM_PANEL, this);
     m_pReinstallPanel = new CReinstallPanel;
@@ -284,6 +299,23 @@ void CRepairDlg::ShowOutcome()
         ScreenToClient(&rcSafeStart);
         m_btnDownload.SetWindowPos(nullptr, rcSafeStart.left, rcSafeStart.top, 0, 0, SWP_NOSIZE);
     }
+    // The focus never stays on a control that went away.
+    HWND hFocus = ::GetFocus();
+    if (!hFocus || !::IsWindowVisible(hFocus) || !::IsWindowEnabled(hFocus)) {
+        if (HWND hNext = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE))
+            SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hNext), TRUE);
+    }
+}
+
+BOOL CRepairDlg::PreTranslateMessage(MSG *pMsg)
+{
+    // The first key shows where the focus is; a mouse user never sees a cue.
+    if ((pMsg->message == WM_KEYDOWN || pMsg->message == WM_SYSKEYDOWN) && !m_btnDownload.m_bFocusCue) {
+        m_btnDownload.m_bFocusCue = m_btnSafeStart.m_bFocusCue = TRUE;
+        m_btnDownload.Invalidate(FALSE);
+        m_btnSafeStart.Invalidate(FALSE);
+    }
+    return CDialog::PreTranslateMessage(pMsg);
 }
 
 BOOL CRepairDlg::CanPress(const CButton &button)

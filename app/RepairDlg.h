@@ -30,7 +30,7 @@ class CProblemPanel;
 class CReinstallPanel;
 class CReleasePanel;
 
-class CRepairDlg : public CDialog {
+class CRepairDlg : public CDialog, public CAccessibleProxy::Owner {
 public:
     explicit CRepairDlg(CWnd *pParent = nullptr);
     ~CRepairDlg() override;
@@ -40,9 +40,16 @@ public:
     // Adds one complete result line to the problem text.
     static void AppendProblem(LPCSTR lpszLine);
 
+    // Named by the title the caption painter draws.
+    long AccRole() const override;
+    const char *AccName() const override;
+
 protected:
     void DoDataExchange(CDataExchange *pDX) override;
     BOOL OnInitDialog() override;
+    // Enter belongs to the focused control; it never ends the tool.
+    void OnOK() override {}
+    BOOL PreTranslateMessage(MSG *pMsg) override;
 
     // The start-up check sequence: decides which panels and buttons the user sees.
     void RunStartupChecks();

@@ -166,6 +166,9 @@ BOOL CDialog::PreTranslateMessage(MSG *pMsg)
     // Keyboard navigation, Esc and Enter for the dialog and everything inside it.
     if (pMsg->hwnd != m_hWnd && !::IsChild(m_hWnd, pMsg->hwnd))
         return FALSE;
+    // A panel the keyboard passes through leaves the keys to the dialog around it.
+    if ((GetStyle() & WS_CHILD) && (GetExStyle() & WS_EX_CONTROLPARENT))
+        return FALSE;
     return ::IsDialogMessageW(m_hWnd, pMsg);
 }
 

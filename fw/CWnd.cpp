@@ -1,5 +1,6 @@
 #include "fw/CWnd.h"
 
+#include "fw/CAccessibleProxy.h"
 #include "fw/TextConversion.h"
 
 #include <unordered_map>
@@ -30,7 +31,7 @@ BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
     ON_WM_DRAWITEM()
 END_MESSAGE_MAP()
 
-CWnd::CWnd() : m_hWnd(nullptr), m_pfnSuper(nullptr) {}
+CWnd::CWnd() : m_hWnd(nullptr), m_pAccessibleOwner(nullptr), m_pfnSuper(nullptr) {}
 
 CWnd::~CWnd()
 {
@@ -170,6 +171,16 @@ LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
 
 LRESULT CWnd::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A window that speaks for itself answers accessibility clients before anything else.
+    if (message == WM_GETOBJECT || message == WM_NCDESTROY) {
+        if (CAccessibleProxy::Owner *pOwner = m_pAccessibleOwner) {
+            LRESULT result = 0;
+            if (message == WM_NCDESTROY)
+                pOwner->DisconnectAccessible();
+            else if (pOwner->AnswerGetObject(m_hWnd, wParam, lParam, &result))
+                return result;
+        }
+    }
     const MSG saved = t_current;
     t_current.hwnd = m_hWnd;
     t_current.message = message;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "fw/CAccessibleProxy.h"
 #include "fw/CCmdTarget.h"
 #include "fw/CDC.h"
 #include "fw/CPoint.h"
@@ -17,6 +18,9 @@ public:
     ~CWnd() override;
 
     HWND m_hWnd;
+    // Set by a window class that answers accessibility clients itself (null: the system's
+    // standard objects answer).
+    CAccessibleProxy::Owner *m_pAccessibleOwner;
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }

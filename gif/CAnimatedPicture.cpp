@@ -180,7 +180,7 @@ BEGIN_MESSAGE_MAP(CAnimatedPicture, CStatic)
 END_MESSAGE_MAP()
 
 CAnimatedPicture::CAnimatedPicture()
-    : m_nWidth(0), m_nHeight(0), m_bIsGif(FALSE), m_bCanvasReady(FALSE), m_hThread(nullptr), m_pStill(nullptr),
+    : CAccessibleProxy::Owner(this), m_nWidth(0), m_nHeight(0), m_bIsGif(FALSE), m_bCanvasReady(FALSE), m_hThread(nullptr), m_pStill(nullptr),
       m_pState(new (std::nothrow) State)
 {
 }

@@ -12,6 +12,7 @@
 #include <olectl.h>
 
 #include "fw/Afx.h"
+#include "fw/CAccessibleProxy.h"
 #include "gif/GifBlockWalker.h"
 
 // One animation frame.
@@ -25,7 +26,7 @@ struct GifFrame {
     UINT nDisposal;       // 0 to 7; 0 without a control extension
 };
 
-class CAnimatedPicture : public CStatic {
+class CAnimatedPicture : public CStatic, public CAccessibleProxy::Owner {
 public:
     CAnimatedPicture();
     ~CAnimatedPicture() override;
@@ -51,6 +52,11 @@ public:
     BOOL IsGif() const { return m_bIsGif; }
     size_t GetFrameCount() const;
     CSize GetPictureSize() const;
+
+    // An animation, named by its owner for what it stands for.
+    CString m_strAccName;
+    long AccRole() const override { return ROLE_SYSTEM_ANIMATION; }
+    const char *AccName() const override { return m_strAccName; }
 
     // How long a stop waits for the animation thread to end.
     static const DWORD STOP_WAIT_MS = 5000;

@@ -20,6 +20,20 @@ namespace {
 
 const LPCWSTR HAND_CURSOR = MAKEINTRESOURCEW(32649);   // IDC_HAND
 
+// Posted to the label itself: open link wParam (from 1) as a click on it would.
+const UINT WM_OPEN_LINK = WM_USER + 0x40;
+
+bool IsPlacedLink(const MarkupRun &run)
+{
+    if (run.bIsCode)
+        return false;
+    for (const LineFragment &fragment : run.fragments) {
+        if (fragment.nLink == 1)
+            return true;
+    }
+    return false;
+}
+
 // Measures with DrawText on the label's memory DC, in the style the label selects there.
 class CLabelMeasurer : public MarkupMeasurer {
 public:
@@ -58,7 +72,7 @@ BEGIN_MESSAGE_MAP(CMarkupLabel, CStatic)
 END_MESSAGE_MAP()
 
 CMarkupLabel::CMarkupLabel()
-    : m_bInvalidateOnErase(TRUE), m_bLayoutDirty(TRUE), m_bTextSet(FALSE), m_crDefaultText(0),
+    : CAccessibleProxy::Owner(this), m_bInvalidateOnErase(TRUE), m_bLayoutDirty(TRUE), m_bTextSet(FALSE), m_crDefaultText(0),
       m_crDefaultBack(0), m_pOldFont(nullptr), m_cacheWidth(0), m_cacheHeight(0),
       m_pBackgroundContext(0), m_pfnBackground(nullptr)
 {
@@ -219,6 +233,9 @@ void CMarkupLabel::OnPaint()
 
         LayoutRuns(dcMem, rcClient.right);
         m_bLayoutDirty = FALSE;
+        // The keyboard stops here only while there is a link to open.
+        const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_TABSTOP);
+        ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, AccLinkCount() ? style | WS_TABSTOP : style);
         m_styles.clear();
         m_styles.push_back(defaultStyle);
         dcMem.FillSolidRect(&rcClient, m_crDefaultBack);
@@ -245,6 +262,11 @@ void CMarkupLabel::OnPaint()
         dcMem.SelectObject(hOldBitmap);
     }
     m_styles.clear();
+    RECT rcLink;
+    if (::GetFocus() == m_hWnd && !(SendMessage(WM_QUERYUISTATE) & UISF_HIDEFOCUS) && AccLinkRect(1, &rcLink)) {
+        ScreenToClient(&rcLink);
+        ::DrawFocusRect(dc.m_hDC, &rcLink);
+    }
 }
 
 void CMarkupLabel::OnDestroy()
@@ -275,8 +297,15 @@ BOOL CMarkupLabel::OnSetCursor(CWnd *pWnd, UINT nHitTest, UINT /*message*/)
 
 void CMarkupLabel::OnLButtonDown(UINT /*nFlags*/, CPoint point)
 {
+    NotifyLinkAt(point);
+    Default();
+}
+
+BOOL CMarkupLabel::NotifyLinkAt(CPoint point)
+{
     int offset = 0;
-    if (const MarkupRun *pRun = LinkRunAt(point.x, point.y, &offset)) {
+    const MarkupRun *pRun = LinkRunAt(point.x, point.y, &offset);
+    if (pRun) {
         m_strClickedLink = pRun->strText;
         ENLINK link;
         std::memset(&link, 0, sizeof(link));
@@ -292,5 +321,102 @@ void CMarkupLabel::OnLButtonDown(UINT /*nFlags*/, CPoint point)
         if (HWND hParent = ::GetParent(m_hWnd))
             ::SendMessageW(hParent, WM_NOTIFY, wParam, reinterpret_cast<LPARAM>(&link));
     }
-    Default();
+    return pRun != nullptr;
+}
+
+const MarkupRun *CMarkupLabel::LinkRun(int nLink) const
+{
+    int n = 0;
+    for (const std::unique_ptr<MarkupRun> &run : m_runs) {
+        if (IsPlacedLink(*run) && ++n == nLink)
+            return run.get();
+    }
+    return nullptr;
+}
+
+BOOL CMarkupLabel::OpenLink(int nLink)
+{
+    const MarkupRun *pRun = LinkRun(nLink);
+    if (!pRun)
+        return 0;
+    for (const LineFragment &fragment : pRun->fragments) {
+        if (fragment.nLink == 1)
+            return NotifyLinkAt(CPoint(fragment.rc.left, fragment.rc.top));
+    }
+    return 0;
+}
+
+LRESULT CMarkupLabel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_OPEN_LINK:
+        return OpenLink(static_cast<int>(wParam));
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN || wParam == VK_SPACE)
+            return OpenLink(1);
+        break;
+    case WM_GETDLGCODE: {
+        // Enter on the focused link opens it instead of reaching the dialog.
+        const MSG *pMsg = reinterpret_cast<const MSG *>(lParam);
+        if (pMsg && pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN)
+            return CStatic::WindowProc(message, wParam, lParam) | DLGC_WANTMESSAGE;
+        break;
+    }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        // The focus rectangle comes and goes.
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+        break;
+    default:
+        break;
+    }
+    return CStatic::WindowProc(message, wParam, lParam);
+}
+
+long CMarkupLabel::AccRole() const
+{
+    return ROLE_SYSTEM_STATICTEXT;
+}
+
+const char *CMarkupLabel::AccName() const
+{
+    return m_strPlain;
+}
+
+int CMarkupLabel::AccLinkCount() const
+{
+    int n = 0;
+    for (const std::unique_ptr<MarkupRun> &run : m_runs)
+        n += IsPlacedLink(*run) ? 1 : 0;
+    return n;
+}
+
+const char *CMarkupLabel::AccLinkName(int nLink) const
+{
+    const MarkupRun *pRun = LinkRun(nLink);
+    return pRun ? static_cast<const char *>(pRun->strText) : "";
+}
+
+BOOL CMarkupLabel::AccLinkRect(int nLink, RECT *prc) const
+{
+    const MarkupRun *pRun = LinkRun(nLink);
+    if (!pRun || !prc)
+        return FALSE;
+    RECT rcAll = {};
+    for (const LineFragment &fragment : pRun->fragments) {
+        if (fragment.nLink != 1)
+            continue;
+        const RECT rc = ToRect(fragment.rc);
+        ::UnionRect(&rcAll, &rcAll, &rc);
+    }
+    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT *>(&rcAll), 2);
+    *prc = rcAll;
+    return TRUE;
+}
+
+BOOL CMarkupLabel::AccOpenLink(int nLink)
+{
+    // Posted: opening the page may take a while, and the client must not wait for it.
+    return LinkRun(nLink) && ::IsWindowVisible(m_hWnd) &&
+           ::PostMessageW(m_hWnd, WM_OPEN_LINK, static_cast<WPARAM>(nLink), 0);
 }

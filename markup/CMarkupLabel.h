@@ -6,9 +6,10 @@
 #pragma once
 
 #include "fw/Afx.h"
+#include "fw/CAccessibleProxy.h"
 #include "markup/MarkupContent.h"
 
-class CMarkupLabel : public CStatic, public MarkupContent {
+class CMarkupLabel : public CStatic, public MarkupContent, public CAccessibleProxy::Owner {
 public:
     CMarkupLabel();
     ~CMarkupLabel() override;
@@ -31,6 +32,17 @@ public:
     void DrawRun(CDC &dc, const MarkupRun &run);
     // Called once per rebuilt image, after the plain fill and before the runs.
     virtual void DrawBackground(CDC *pDC, RECT *pRect);
+
+    // Static text named by its plain text; each placed link is a child.
+    long AccRole() const override;
+    const char *AccName() const override;
+    int AccLinkCount() const override;
+    const char *AccLinkName(int nLink) const override;
+    BOOL AccLinkRect(int nLink, RECT *prc) const override;
+    BOOL AccOpenLink(int nLink) override;
+
+    // The text run of the nLink-th placed link (from 1), or null.
+    const MarkupRun *LinkRun(int nLink) const;
 
     BOOL m_bInvalidateOnErase;   // an erase request invalidates the whole window
     BOOL m_bLayoutDirty;         // the next paint lays out again and rebuilds the image
@@ -55,6 +67,12 @@ protected:
     afx_msg void OnSize(UINT nType, int cx, int cy);
     afx_msg BOOL OnSetCursor(CWnd *pWnd, UINT nHitTest, UINT message);
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
+    // The keyboard and the accessible link's action.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OpenLink(int nLink);
+
+    // Tells the parent that the link piece at the point was clicked; FALSE if none is there.
+    BOOL NotifyLinkAt(CPoint point);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -75,3 +75,13 @@ void CSeparatorStatic::OnPaint()
     // The bitmap goes first, then the surface copies itself to the paint context, which
     // ends painting last.
 }
+
+long CSeparatorStatic::AccRole() const
+{
+    return ROLE_SYSTEM_SEPARATOR;
+}
+
+const char *CSeparatorStatic::AccName() const
+{
+    return "";
+}

@@ -17,6 +17,10 @@ public:
     // Redraws when anything changed.
     void SetBitmap(UINT nBitmapId, BOOL bApply);
 
+    // A separator line has no name.
+    long AccRole() const override;
+    const char *AccName() const override;
+
 protected:
     void PreSubclassWindow() override;
     afx_msg void OnPaint();

@@ -1,6 +1,8 @@
 #include "markup/CTextStatic.h"
 
-CTextStatic::CTextStatic() : m_bTakeOverText(TRUE) {}
+#include <oleacc.h>
+
+CTextStatic::CTextStatic() : CAccessibleProxy::Owner(this), m_bTakeOverText(TRUE) {}
 
 CTextStatic::~CTextStatic() = default;
 
@@ -11,4 +13,14 @@ void CTextStatic::PreSubclassWindow()
         return;
     GetWindowText(m_strText);
     SetWindowText("");
+}
+
+long CTextStatic::AccRole() const
+{
+    return ROLE_SYSTEM_STATICTEXT;
+}
+
+const char *CTextStatic::AccName() const
+{
+    return m_strText;
 }

@@ -2,9 +2,10 @@
 // blanks the window's own, so the system's static painting never shows it.
 #pragma once
 
+#include "fw/CAccessibleProxy.h"
 #include "fw/CStatic.h"
 
-class CTextStatic : public CStatic {
+class CTextStatic : public CStatic, public CAccessibleProxy::Owner {
 public:
     CTextStatic();
     ~CTextStatic() override;
@@ -14,4 +15,8 @@ public:
 
     // Derived classes that override it call this one first.
     void PreSubclassWindow() override;
+
+    // Static text named by the taken-over text.
+    long AccRole() const override;
+    const char *AccName() const override;
 };

@@ -35,7 +35,7 @@ BEGIN_MESSAGE_MAP(CSkinButton, CButton)
 END_MESSAGE_MAP()
 
 CSkinButton::CSkinButton()
-    : m_bmNormalInfo(), m_bmHoverInfo(), m_bmPressedInfo(), m_bmDisabledInfo(), m_bmImageInfo(),
+    : CAccessibleProxy::Owner(this), m_bFocusCue(FALSE), m_bmNormalInfo(), m_bmHoverInfo(), m_bmPressedInfo(), m_bmDisabledInfo(), m_bmImageInfo(),
       m_nAlign(0), m_crBack(RGB(255, 255, 255)), m_crTextNormal(RGB(0, 0, 0)),
       m_crTextHover(RGB(0, 0, 0)), m_crTextPressed(RGB(0, 0, 0)),
       m_crTextDisabled(RGB(192, 192, 192)), m_bBold(0), m_bUnderline(0), m_bUnderlineOnHover(0),
@@ -91,6 +91,31 @@ BOOL CSkinButton::PreTranslateMessage(MSG *pMsg)
         m_toolTip.Update();
     }
     return CButton::PreTranslateMessage(pMsg);
+}
+
+long CSkinButton::AccRole() const
+{
+    return ROLE_SYSTEM_PUSHBUTTON;
+}
+
+const char *CSkinButton::AccName() const
+{
+    return m_strText;
+}
+
+const char *CSkinButton::AccDefaultAction() const
+{
+    return "按";
+}
+
+BOOL CSkinButton::AccDoDefaultAction()
+{
+    if (!IsWindowVisible() || !IsWindowEnabled())
+        return FALSE;
+    // Posted: the command may show a message box, and the client must not wait for it.
+    HWND hParent = ::GetParent(m_hWnd);
+    return hParent && ::PostMessageW(hParent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), BN_CLICKED),
+                                     reinterpret_cast<LPARAM>(m_hWnd));
 }
 
 void CSkinButton::OnMouseMove(UINT nFlags, CPoint point)
@@ -170,6 +195,22 @@ LRESULT CSkinButton::OnMouseLeave(WPARAM /*wParam*/, LPARAM /*lParam*/)
     m_bTracking = 0;
     InvalidateRect(nullptr, FALSE);
     return 0;
+}
+
+LRESULT CSkinButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+        NotifyParentOfClick();
+        return 0;
+    }
+    LRESULT result = CButton::WindowProc(message, wParam, lParam);
+    if (message == WM_UPDATEUISTATE)
+        InvalidateRect(nullptr, FALSE);   // the focus cue comes or goes
+    // Enter on the focused button is the button's, not the dialog's.
+    const MSG *pMsg = reinterpret_cast<const MSG *>(lParam);
+    if (message == WM_GETDLGCODE && pMsg && pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN)
+        result |= DLGC_WANTMESSAGE;
+    return result;
 }
 
 HFONT CSkinButton::CreateTextFont() const
@@ -267,6 +308,12 @@ void CSkinButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
                 ::DeleteObject(hFont);
         }
 
+        // The keyboard focus, once the keyboard is in use.
+        if (m_bFocusCue && (lpDrawItemStruct->itemState & (ODS_FOCUS | ODS_NOFOCUSRECT)) == ODS_FOCUS &&
+            !(SendMessage(WM_QUERYUISTATE) & UISF_HIDEFOCUS)) {
+            RECT rcFocus = {3, 3, cx - 3, cy - 3};
+            ::DrawFocusRect(dcCompose.m_hDC, &rcFocus);
+        }
         dc.BitBlt(rcItem.left, rcItem.top, cx, cy, &dcCompose, 0, 0, SRCCOPY);
         dcCompose.SelectObject(hOldCompose);
     }

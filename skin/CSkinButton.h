@@ -3,11 +3,12 @@
 // the hover look comes and goes; clicks reach the parent as ordinary BN_CLICKED commands.
 #pragma once
 
+#include "fw/CAccessibleProxy.h"
 #include "fw/CBitmap.h"
 #include "fw/CButton.h"
 #include "fw/CToolTipCtrl.h"
 
-class CSkinButton : public CButton {
+class CSkinButton : public CButton, public CAccessibleProxy::Owner {
 public:
     CSkinButton();
     ~CSkinButton() override;
@@ -20,6 +21,15 @@ public:
     BOOL PreTranslateMessage(MSG *pMsg) override;
     void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) override;
 
+    // The keyboard is in use: the focus may show. Set by the dialog at the first key.
+    BOOL m_bFocusCue;
+
+    // A push button named by its caption; pressing it clicks it.
+    long AccRole() const override;
+    const char *AccName() const override;
+    const char *AccDefaultAction() const override;
+    BOOL AccDoDefaultAction() override;
+
 protected:
     afx_msg void OnMouseMove(UINT nFlags, CPoint point);
     afx_msg BOOL OnEraseBkgnd(CDC *pDC);
@@ -27,6 +37,8 @@ protected:
     afx_msg void OnLButtonUp(UINT nFlags, CPoint point);
     afx_msg void OnLButtonDblClk(UINT nFlags, CPoint point);
     afx_msg void OnDestroy();
+    // Enter on the focused button clicks it.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     afx_msg LRESULT OnMouseLeave(WPARAM wParam, LPARAM lParam);
 
     CBitmap m_bmpNormal;

@@ -3,6 +3,7 @@
 #include "skin/CSkinButton.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include "fw/Afx.h"
 #include "res/resource.h"
@@ -281,6 +282,35 @@ TEST_F(ButtonFixture, BindingMakesAnyButtonTypeOwnerDrawn)
         EXPECT_STREQ(btn.m_strText, "caption") << c.name;
         btn.DestroyWindow();
     }
+}
+
+// A screen reader's reference kept after the window went: a failure code, nothing touched.
+TEST_F(ButtonFixture, AccessibleReferenceFailsOnceTheWindowIsGone)
+{
+    const IID accessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    Open();
+    IAccessible *pAcc = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(dlg.m_btnDownload.m_hWnd, static_cast<DWORD>(OBJID_CLIENT), accessible,
+                                         reinterpret_cast<void **>(&pAcc)),
+              S_OK);
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    ASSERT_EQ(pAcc->get_accName(self, &name), S_OK);
+    EXPECT_EQ(std::wstring(name ? name : L""), L"下载Halvex");
+    SysFreeString(name);
+    name = nullptr;
+
+    dlg.DestroyWindow();
+    const HRESULT hr = pAcc->get_accName(self, &name);
+    EXPECT_TRUE(hr == E_FAIL || hr == RPC_E_DISCONNECTED) << std::hex << hr;
+    EXPECT_EQ(name, nullptr);
+    EXPECT_TRUE(FAILED(pAcc->accDoDefaultAction(self)));
+    pAcc->Release();
+    CoUninitialize();
 }
 
 TEST(SkinButtonModalTest, TheModalLoopHandsMovesToTheButton)
