@@ -43,6 +43,7 @@ public:
     // Named by the title the caption painter draws.
     long AccRole() const override;
     const char *AccName() const override;
+    bool AccNamesItsFrame() const override { return true; }
 
 protected:
     void DoDataExchange(CDataExchange *pDX) override;

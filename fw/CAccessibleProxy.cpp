@@ -1,5 +1,6 @@
 #include "fw/CAccessibleProxy.h"
 
+#include <initializer_list>
 #include <new>
 
 #include "fw/CWnd.h"
@@ -60,7 +61,7 @@ bool JoinApartment()
 
 } // namespace
 
-CAccessibleProxy::Owner::Owner(CWnd *pWnd) : m_pWnd(pWnd), m_pProxy(nullptr)
+CAccessibleProxy::Owner::Owner(CWnd *pWnd) : m_pWnd(pWnd), m_pProxy(nullptr), m_pFrameProxy(nullptr)
 {
     if (m_pWnd)
         m_pWnd->m_pAccessibleOwner = this;
@@ -76,28 +77,31 @@ CAccessibleProxy::Owner::~Owner()
 BOOL CAccessibleProxy::Owner::AnswerGetObject(HWND hWnd, WPARAM wParam, LPARAM lParam,
                                               LRESULT *pResult)
 {
-    if (static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT) || !hWnd)
+    const LONG objectId = static_cast<LONG>(lParam);
+    const bool frame = objectId == static_cast<LONG>(OBJID_WINDOW) && AccNamesItsFrame();
+    if ((objectId != static_cast<LONG>(OBJID_CLIENT) && !frame) || !hWnd)
         return FALSE;
-    if (m_pProxy && m_pProxy->m_hWnd != hWnd)
+    if ((m_pProxy && m_pProxy->m_hWnd != hWnd) || (m_pFrameProxy && m_pFrameProxy->m_hWnd != hWnd))
         DisconnectAccessible();
     const LresultFromObjectFn pfnLresult =
         reinterpret_cast<LresultFromObjectFn>(reinterpret_cast<void *>(OleaccProc("LresultFromObject")));
     if (!pfnLresult)
         return FALSE;
-    if (!m_pProxy) {
+    CAccessibleProxy *&pProxy = frame ? m_pFrameProxy : m_pProxy;
+    if (!pProxy) {
         const CreateStdAccessibleObjectFn pfnCreateStd = reinterpret_cast<CreateStdAccessibleObjectFn>(
             reinterpret_cast<void *>(OleaccProc("CreateStdAccessibleObject")));
         IAccessible *pStd = nullptr;
         if (!pfnCreateStd || !JoinApartment() ||
-            FAILED(pfnCreateStd(hWnd, OBJID_CLIENT, IID_ACCESSIBLE, reinterpret_cast<void **>(&pStd))) || !pStd)
+            FAILED(pfnCreateStd(hWnd, objectId, IID_ACCESSIBLE, reinterpret_cast<void **>(&pStd))) || !pStd)
             return FALSE;
-        m_pProxy = new (std::nothrow) CAccessibleProxy(hWnd, this, pStd);
-        if (!m_pProxy) {
+        pProxy = new (std::nothrow) CAccessibleProxy(hWnd, this, pStd);
+        if (!pProxy) {
             pStd->Release();
             return FALSE;
         }
     }
-    const LRESULT result = pfnLresult(IID_ACCESSIBLE, wParam, m_pProxy);
+    const LRESULT result = pfnLresult(IID_ACCESSIBLE, wParam, pProxy);
     if (FAILED(static_cast<HRESULT>(result)))
         return FALSE;
     *pResult = result;
@@ -106,12 +110,14 @@ BOOL CAccessibleProxy::Owner::AnswerGetObject(HWND hWnd, WPARAM wParam, LPARAM l
 
 void CAccessibleProxy::Owner::DisconnectAccessible()
 {
-    CAccessibleProxy *pProxy = m_pProxy;
-    m_pProxy = nullptr;
-    if (!pProxy)
-        return;
-    pProxy->Disconnect();
-    pProxy->Release();
+    for (CAccessibleProxy **ppProxy : {&m_pProxy, &m_pFrameProxy}) {
+        CAccessibleProxy *pProxy = *ppProxy;
+        *ppProxy = nullptr;
+        if (pProxy) {
+            pProxy->Disconnect();
+            pProxy->Release();
+        }
+    }
 }
 
 CAccessibleProxy::CAccessibleProxy(HWND hWnd, Owner *pOwner, IAccessible *pStd)

@@ -41,7 +41,12 @@ public:
         virtual BOOL AccLinkRect(int /*nLink*/, RECT * /*prc*/) const { return FALSE; }
         virtual BOOL AccOpenLink(int /*nLink*/) { return FALSE; }
 
-        // WM_GETOBJECT for the window's client area; FALSE leaves the message to the system.
+        // A top-level window whose title is painted, not its window text, names its window
+        // object (the frame) too; every other object keeps the system's window object.
+        virtual bool AccNamesItsFrame() const { return false; }
+
+        // WM_GETOBJECT for the window's client area (and frame, see above); FALSE leaves the
+        // message to the system.
         BOOL AnswerGetObject(HWND hWnd, WPARAM wParam, LPARAM lParam, LRESULT *pResult);
         // The window is going: every reference handed out fails from now on.
         void DisconnectAccessible();
@@ -52,7 +57,8 @@ public:
 
     private:
         CWnd *m_pWnd;
-        CAccessibleProxy *m_pProxy;
+        CAccessibleProxy *m_pProxy;        // the client area
+        CAccessibleProxy *m_pFrameProxy;   // the window object, when the owner names it
     };
 
     // IUnknown

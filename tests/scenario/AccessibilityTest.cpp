@@ -88,10 +88,10 @@ HWND FindControl(HWND hDlg, int id)
 
 class CAccRef {
 public:
-    explicit CAccRef(HWND hWnd)
+    explicit CAccRef(HWND hWnd, LONG objectId = OBJID_CLIENT)
     {
         if (hWnd)
-            AccessibleObjectFromWindow(hWnd, static_cast<DWORD>(OBJID_CLIENT), ACCESSIBLE_IID,
+            AccessibleObjectFromWindow(hWnd, static_cast<DWORD>(objectId), ACCESSIBLE_IID,
                                        reinterpret_cast<void **>(&m_p));
     }
     ~CAccRef()
@@ -226,6 +226,21 @@ protected:
     CRegistryValueBackup m_pending{HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
                                    "PendingFileRenameOperations"};
 };
+
+TEST_F(AccessibilityTest, TheWindowObjectCarriesThePaintedTitleToo)
+{
+    // What a reader announces for the window in front is its window object; the window
+    // text stays empty, as the caption is painted.
+    CToolProcess tool;
+    StartIn(Outcome::Clean, tool);
+    if (HasFatalFailure())
+        return;
+    EXPECT_EQ(GetWindowTextLengthW(tool.Dialog()), 0);
+    CAccRef frame(tool.Dialog(), OBJID_WINDOW);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(Hear(frame.get(), 0).name, TITLE);
+    tool.Stop();
+}
 
 TEST_F(AccessibilityTest, ScreenReaderTreeInEachOutcome)
 {
