@@ -3,7 +3,7 @@
 // framework's objects touch the shell and COM), comes after it, and so does every library
 // that a system DLL pulls in later. The exe starts from a Downloads folder any program of the
 // user can write to, with administrator rights.
-#include "repair/SystemLibrary.h"
+#include "fw/SystemLibrary.h"
 
 #include <windows.h>
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "fw/CWnd.h"
+#include "fw/SystemLibrary.h"
 #include "fw/TextConversion.h"
 
 namespace {
@@ -35,19 +36,13 @@ void SetI4(VARIANT *pvar, long value)
 typedef HRESULT(WINAPI *CreateStdAccessibleObjectFn)(HWND, LONG, REFIID, void **);
 typedef LRESULT(WINAPI *LresultFromObjectFn)(REFIID, WPARAM, LPUNKNOWN);
 
-// The accessibility library is no known system library: it is looked up in the system
+// The accessibility library is no known system library: it is loaded from the system
 // directory when first needed, never imported, so a copy planted beside the exe never loads.
 FARPROC OleaccProc(const char *name)
 {
     static HMODULE s_module = nullptr;
-    if (!s_module) {
-        wchar_t path[MAX_PATH] = {};
-        const UINT n = ::GetSystemDirectoryW(path, MAX_PATH - 16);
-        if (n == 0 || n >= MAX_PATH - 16)
-            return nullptr;
-        ::lstrcatW(path, L"\\oleacc.dll");
-        s_module = ::LoadLibraryW(path);
-    }
+    if (!s_module)
+        s_module = LoadSystemLibrary("oleacc.dll");
     return s_module ? ::GetProcAddress(s_module, name) : nullptr;
 }
 

@@ -323,6 +323,31 @@ bool CopyToRandomName(const char *fileName, char *buffer, std::size_t capacity)
     return copied != FALSE;
 }
 
+namespace {
+
+// Starts exactly the program at path. The tool runs elevated: an unquoted path with a space
+// would let "C:\Program.exe" start in the product's place, so the path is the application
+// name and, quoted, argv[0].
+bool StartProgram(const char *path)
+{
+    std::string quoted = "\"";
+    quoted += path;
+    quoted += '"';
+    WideText commandLine = PathToWide(quoted.c_str());   // writable, as CreateProcessW wants
+    STARTUPINFOW startup;
+    std::memset(&startup, 0, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(PathToWide(path).data(), commandLine.data(), nullptr, nullptr, FALSE,
+                        NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+} // namespace
+
 bool StartVerifiedCopy(const char *fileName, SafeStartCheck check, char *buffer, std::size_t capacity)
 {
     if (!check || !buffer || capacity == 0)
@@ -338,24 +363,7 @@ bool StartVerifiedCopy(const char *fileName, SafeStartCheck check, char *buffer,
                       ? CreateFileW(wideCopy.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr)
                       : INVALID_HANDLE_VALUE;   // a cut path names another file
-    bool started = false;
-    if (hold != INVALID_HANDLE_VALUE && check(copy.c_str())) {
-        // Quoted: a path with a space must not start "C:\Program.exe" in the copy's place.
-        WideText commandLine(1, L'"');
-        commandLine.insert(commandLine.end(), wideCopy.begin(), wideCopy.end() - 1);
-        commandLine.push_back(L'"');
-        commandLine.push_back(L'\0');
-        STARTUPINFOW startup;
-        std::memset(&startup, 0, sizeof(startup));
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        started = CreateProcessW(wideCopy.data(), commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                                 nullptr, nullptr, &startup, &process) != FALSE;
-        if (started) {
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
-    }
+    const bool started = hold != INVALID_HANDLE_VALUE && check(copy.c_str()) && StartProgram(copy.c_str());
     if (hold != INVALID_HANDLE_VALUE)
         CloseHandle(hold);
     if (started) {
@@ -371,23 +379,7 @@ bool RunProgram(const char *path)
 {
     if (!path)
         return false;
-    // The tool runs elevated: an unquoted path with a space would let "C:\Program.exe"
-    // start in the product's place. The path is the application name and, quoted, argv[0].
-    std::string quoted = "\"";
-    quoted += path;
-    quoted += '"';
-    WideText commandLine = PathToWide(quoted.c_str());   // writable, as CreateProcessW wants
-    STARTUPINFOW startup;
-    std::memset(&startup, 0, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (CreateProcessW(PathToWide(path).data(), commandLine.data(), nullptr, nullptr, FALSE,
-                       NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        return true;
-    }
-    return ShellOpen(path, nullptr, SW_SHOWNORMAL);
+    return StartProgram(path) || ShellOpen(path, nullptr, SW_SHOWNORMAL);
 }
 
 bool DeleteAtReboot(const char *path)

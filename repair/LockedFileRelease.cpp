@@ -3,7 +3,7 @@
 #include "fw/TextConversion.h"
 #include "repair/HandleTable.h"
 #include "repair/InstallDir.h"
-#include "repair/SystemLibrary.h"
+#include "fw/SystemLibrary.h"
 
 #include <cstring>
 #include <string>

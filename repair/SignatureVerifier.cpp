@@ -1,7 +1,7 @@
 #include "repair/SignatureVerifier.h"
 
 #include "BuildConfig.h"
-#include "repair/SystemLibrary.h"
+#include "fw/SystemLibrary.h"
 
 #include <stdlib.h>
 #include <string.h>

@@ -1,4 +1,4 @@
-#include "repair/SystemLibrary.h"
+#include "fw/SystemLibrary.h"
 
 #include "fw/TextConversion.h"
 
