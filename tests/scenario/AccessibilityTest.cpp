@@ -63,29 +63,6 @@ std::string Utf8(BSTR text)
     return s;
 }
 
-// The window of a control somewhere below the dialog (panels included).
-HWND FindControl(HWND hDlg, int id)
-{
-    if (id == 0)
-        return hDlg;
-    struct Search {
-        int id;
-        HWND found;
-    } search = {id, nullptr};
-    EnumChildWindows(
-        hDlg,
-        [](HWND h, LPARAM l) -> BOOL {
-            Search *s = reinterpret_cast<Search *>(l);
-            if (GetDlgCtrlID(h) == s->id) {
-                s->found = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 class CAccRef {
 public:
     explicit CAccRef(HWND hWnd, LONG objectId = OBJID_CLIENT)

@@ -162,3 +162,25 @@ void CToolProcess::Stop()
     m_pi = PROCESS_INFORMATION{};
     m_hDlg = nullptr;
 }
+
+HWND FindControl(HWND hDlg, int id)
+{
+    if (id == 0)
+        return hDlg;
+    struct Search {
+        int id;
+        HWND found;
+    } search = {id, nullptr};
+    EnumChildWindows(
+        hDlg,
+        [](HWND h, LPARAM l) -> BOOL {
+            Search *s = reinterpret_cast<Search *>(l);
+            if (GetDlgCtrlID(h) == s->id) {
+                s->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}

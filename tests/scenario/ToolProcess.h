@@ -31,6 +31,9 @@ struct ToolView {
     }
 };
 
+// The window of a control somewhere below the dialog (panels included); the dialog for 0.
+HWND FindControl(HWND hDlg, int id);
+
 class CToolProcess {
 public:
     CToolProcess() = default;
