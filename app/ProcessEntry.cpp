@@ -12,8 +12,8 @@ extern "C" int WinMainCRTStartup(void);
 // The exe's load configuration. Its DependentLoadFlags (the word after CSDVersion, which
 // older headers call Reserved1) makes Windows 10 and later resolve the exe's load-time
 // imports, and theirs, from the system directory only: that happens before any code of
-// ours runs. The linker does not set the directory entry; tools/set_load_config.py points
-// it at this section after the link.
+// ours runs. The linker does not set the directory entry; tools/set_pe_directories.py
+// points it at this section after the link.
 constexpr IMAGE_LOAD_CONFIG_DIRECTORY MakeLoadConfig()
 {
     IMAGE_LOAD_CONFIG_DIRECTORY config{};
@@ -25,6 +25,13 @@ constexpr IMAGE_LOAD_CONFIG_DIRECTORY MakeLoadConfig()
 extern "C" __attribute__((section(".ldcfg"), used)) const IMAGE_LOAD_CONFIG_DIRECTORY HalvexLoadConfig =
     MakeLoadConfig();
 
+// The exe imports only kernel32 and the C runtime directly; every other system DLL is
+// delay-loaded (cmake/DelayImports.cmake). The linker gathers the delay-import descriptors in
+// ".text$2", sorted by section name: this empty one follows them, with no fill between
+// (the alignment of theirs), and ends the table.
+extern "C" __attribute__((section(".text$3"), used, aligned(4))) const IMAGE_DELAYLOAD_DESCRIPTOR
+    HalvexDelayImportsEnd{};
+
 extern "C"
 #if defined(__i386__)
     __attribute__((force_align_arg_pointer))
@@ -32,7 +39,7 @@ extern "C"
     int HalvexEntry(void)
 {
     // Keeps the section through the link's garbage collection.
-    const void *volatile keep = &HalvexLoadConfig;
+    const void *volatile keep[] = {&HalvexLoadConfig, &HalvexDelayImportsEnd};
     (void)keep;
     LimitLibrarySearch();
     return WinMainCRTStartup();

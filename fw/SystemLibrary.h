@@ -9,5 +9,6 @@ HMODULE LoadSystemLibrary(const char *name);
 
 // Limits every later library load of the process, the system's own DLLs pulling in others
 // included, to the system directory. False when the system lacks the search flags; the
-// current directory then at least leaves the search.
+// current directory then at least leaves the search. Also loads, from the system directory,
+// the libraries that system DLLs look up later on their own.
 bool LimitLibrarySearch();

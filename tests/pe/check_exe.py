@@ -347,6 +347,14 @@ def check_pe(c, pe, allow64):
                      if d not in SYSTEM_DLLS and not d.startswith('api-ms-win-'))
     c.check(not foreign, 'imports only system DLLs: %s' % ', '.join(sorted(dlls)),
             'foreign: %s' % ', '.join(foreign))
+    # Only kernel32 and the C runtime are resolved by the loader before the exe's entry point
+    # limits the library search; the rest are delay-loaded after it.
+    direct = sorted(imp.dll.decode('ascii', 'replace').lower()
+                    for imp in getattr(pe, 'DIRECTORY_ENTRY_IMPORT', []))
+    c.equal(direct, ['kernel32.dll', 'msvcrt.dll'], 'load-time imports: kernel32 and the C runtime only')
+    delayed = sorted(imp.dll.decode('ascii', 'replace').lower()
+                     for imp in getattr(pe, 'DIRECTORY_ENTRY_DELAY_IMPORT', []))
+    c.check('user32.dll' in delayed, 'the other system DLLs are delay-loaded: %s' % ', '.join(delayed))
     ansi = sorted(name for name in imported_names(pe)
                   if name.endswith('A') and name[-2:-1].islower() and name not in RUNTIME_ANSI)
     c.check(not ansi, 'no text reaches the system through an ANSI function',
