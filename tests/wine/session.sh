@@ -40,6 +40,9 @@ start)
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   fi
+  # A test program that crashes ends with its exit code and a backtrace on stderr, not with
+  # a crash window nobody closes (which would hold the test until its time-out).
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   # Windows has SimSun on every system; Wine has no such font and maps the name to the
   # Chinese font installed here only on a Chinese system. Map it on every one, as Windows
   # would find it.
