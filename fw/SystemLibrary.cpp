@@ -2,7 +2,6 @@
 
 #include "fw/TextConversion.h"
 
-#include <string.h>
 
 namespace {
 
