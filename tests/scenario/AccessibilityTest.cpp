@@ -2,14 +2,11 @@
 // this process through AccessibleObjectFromWindow, in each outcome, and their default
 // actions are called; the pages they open reach a fake browser.
 #include "tests/release/HolderProcess.h"
+#include "tests/scenario/ToolMachineTest.h"
 #include "tests/scenario/ToolProcess.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/FileTree.h"
-#include "tests/support/HostsFileBackup.h"
 #include "tests/support/ProductMachine.h"
-#include "tests/support/RegistryBackup.h"
-#include "tests/support/RegistryKeys.h"
-#include "tests/support/RegistryValueBackup.h"
 #include "tests/support/TestPaths.h"
 
 #include "BuildConfig.h"
@@ -30,9 +27,6 @@ namespace {
 // Spelled out: the import library's symbol can resolve to a code thunk.
 const IID ACCESSIBLE_IID = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
-const char HTTP_COMMAND_KEY[] = "http\\shell\\open\\command";
-const char APP_DEFAULTS_KEY[] = "Software\\Wine\\AppDefaults";
-const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Driver";
 
 const char FORUM_URL[] = "http://" HALVEX_WEB_DOMAIN "/bbs/jump/halvex.html";
 const char DOWNLOAD_URL[] = "http://" HALVEX_WEB_DOMAIN "/halvex/download.shtml";
@@ -136,29 +130,22 @@ const Machine CLEAN = {Location::ProductKey, Hijack::None, "maker-100001.exe", "
 const Machine PROBLEMS = {Location::ProductKey, Hijack::Undeletable, "maker-100001.exe", "maker-100000.exe"};
 const Machine REINSTALL = {Location::ProductKey, Hijack::None, "unsigned.exe", "unsigned.exe"};
 
-class AccessibilityTest : public ::testing::Test {
+class AccessibilityTest : public CToolMachineTest {
 protected:
+    AccessibilityTest() : CToolMachineTest("hx access") {}
+
     void SetUp() override
     {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        m_base = FreshTestDir("hx access");
-        ASSERT_FALSE(m_base.empty());
-        m_machine.reset(new CProductMachine(m_base));
-        m_browserLog = m_base + "\\browser.log";
-        m_productLog = m_base + "\\product.log";
-        SetEnvironmentVariableA("HALVEX_LAUNCH_LOG", m_browserLog.c_str());
-        SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", m_productLog.c_str());
-        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, X11_TOOL_KEY, "Managed", "N"));
-        std::string command = "\"" + ExeDir() + "\\launch_probe.exe\" \"%1\"";
-        ASSERT_TRUE(SetString(HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY, nullptr, command));
+        CToolMachineTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        RegisterFakeBrowser();
     }
     void TearDown() override
     {
         m_filler.reset();
-        SetEnvironmentVariableA("HALVEX_LAUNCH_LOG", nullptr);
-        SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", nullptr);
-        m_pending.Restore();
-        RemoveTree(m_base);
+        CToolMachineTest::TearDown();
         CoUninitialize();
     }
 
@@ -191,17 +178,8 @@ protected:
             ASSERT_TRUE(tool.WaitForOutcome(&view));
     }
 
-    std::string m_base;
-    std::string m_browserLog;
-    std::string m_productLog;
-    std::unique_ptr<CProductMachine> m_machine;
     std::unique_ptr<HolderProcess> m_filler;
     std::unique_ptr<HolderProcess> m_holder;
-    CRegistryBackup m_httpCommand{HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY};
-    CHostsFileBackup m_hosts;
-    CRegistryBackup m_appDefaults{HKEY_CURRENT_USER, APP_DEFAULTS_KEY};
-    CRegistryValueBackup m_pending{HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
-                                   "PendingFileRenameOperations"};
 };
 
 TEST_F(AccessibilityTest, TheWindowObjectCarriesThePaintedTitleToo)

@@ -3,13 +3,11 @@
 // the held-open executable, starts it safely and names the folder whole in its report.
 #include "res/resource.h"
 #include "tests/release/HolderProcess.h"
+#include "tests/scenario/ToolMachineTest.h"
 #include "tests/scenario/ToolProcess.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/ProductMachine.h"
-#include "tests/support/RegistryBackup.h"
-#include "tests/support/RegistryKeys.h"
-#include "tests/support/RegistryValueBackup.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/Utf8Paths.h"
 
@@ -28,38 +26,21 @@ namespace {
 const char FOLDER[] = u8"安全软件 Halvex产品";
 const char LINE_RELEASED[] = u8"  Halvex.exe 被异常占用（已修复）\r\n";
 
-const char APP_DEFAULTS_KEY[] = "Software\\Wine\\AppDefaults";
-const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Driver";
-const char SESSION_MANAGER_KEY[] = "System\\CurrentControlSet\\Control\\Session Manager";
-const char PENDING_VALUE[] = "PendingFileRenameOperations";
 
-class ChineseFolderTest : public ::testing::Test {
+class ChineseFolderTest : public CToolMachineTest {
 protected:
+    ChineseFolderTest() : CToolMachineTest("hx chinese folder", FOLDER) {}
+
     void SetUp() override
     {
-        m_base = FreshTestDir("hx chinese folder");
-        ASSERT_FALSE(m_base.empty());
-        m_machine.reset(new CProductMachine(m_base, FOLDER));
-        m_productLog = m_base + "\\product.log";
-        SetEnvironmentVariableW(L"HALVEX_FIXTURE_LOG", WidePath(m_productLog).c_str());
-        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, X11_TOOL_KEY, "Managed", "N"));
+        CToolMachineTest::SetUp();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(m_machine->Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"}));
         // The folder really carries the Chinese name.
         ASSERT_NE(GetFileAttributesW(WidePath(m_machine->ExePath()).c_str()), INVALID_FILE_ATTRIBUTES);
         ASSERT_NE(m_machine->Install().find(FOLDER), std::string::npos);
     }
-    void TearDown() override
-    {
-        SetEnvironmentVariableW(L"HALVEX_FIXTURE_LOG", nullptr);
-        m_pending.Restore();
-        RemoveTree(m_base);
-    }
-
-    std::string m_base;
-    std::string m_productLog;
-    std::unique_ptr<CProductMachine> m_machine;
-    CRegistryValueBackup m_pending{HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, PENDING_VALUE};
-    CRegistryBackup m_appDefaults{HKEY_CURRENT_USER, APP_DEFAULTS_KEY};
 };
 
 TEST_F(ChineseFolderTest, FoundCheckedReleasedAndStartedSafely)

@@ -2,14 +2,11 @@
 // libraries its process loads (taken from Wine's loader trace, WINEDEBUG=+loaddll, of a
 // start, the download command and a safe start). Each is loaded first from the exe's folder
 // when the loader searches there (native-first overrides), and leaves a marker when loaded.
+#include "tests/scenario/ToolMachineTest.h"
 #include "tests/scenario/ToolProcess.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/FileTree.h"
-#include "tests/support/HostsFileBackup.h"
 #include "tests/support/ProductMachine.h"
-#include "tests/support/RegistryBackup.h"
-#include "tests/support/RegistryKeys.h"
-#include "tests/support/RegistryValueBackup.h"
 #include "tests/support/TestPaths.h"
 
 #include "BuildConfig.h"
@@ -25,11 +22,6 @@
 
 namespace {
 
-const char HTTP_COMMAND_KEY[] = "http\\shell\\open\\command";
-const char SESSION_MANAGER_KEY[] = "System\\CurrentControlSet\\Control\\Session Manager";
-const char PENDING_VALUE[] = "PendingFileRenameOperations";
-const char APP_DEFAULTS_KEY[] = "Software\\Wine\\AppDefaults";
-const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Driver";
 const char DOWNLOAD_URL[] = "http://" HALVEX_WEB_DOMAIN "/halvex/download.shtml";
 
 enum class Loaded {
@@ -102,45 +94,26 @@ long DependentLoadFlags(const std::string &exe)
     return -1;
 }
 
-class PlantedLibraryTest : public ::testing::Test {
+class PlantedLibraryTest : public CToolMachineTest {
 protected:
+    PlantedLibraryTest() : CToolMachineTest("hx planted") {}
+
     void SetUp() override
     {
-        m_base = FreshTestDir("hx planted");
-        ASSERT_FALSE(m_base.empty());
-        m_machine.reset(new CProductMachine(m_base));
-        m_productLog = m_base + "\\product.log";
-        m_browserLog = m_base + "\\browser.log";
+        CToolMachineTest::SetUp();
+        if (HasFatalFailure())
+            return;
         m_downloads = m_base + "\\Downloads";
         ASSERT_TRUE(CreateDirectoryA(m_downloads.c_str(), nullptr));
-        SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", m_productLog.c_str());
-        SetEnvironmentVariableA("HALVEX_LAUNCH_LOG", m_browserLog.c_str());
-        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, X11_TOOL_KEY, "Managed", "N"));
-    }
-    void TearDown() override
-    {
-        SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", nullptr);
-        SetEnvironmentVariableA("HALVEX_LAUNCH_LOG", nullptr);
-        m_pending.Restore();
-        RemoveTree(m_base);
     }
 
-    std::string m_base;
     std::string m_downloads;
-    std::string m_productLog;
-    std::string m_browserLog;
-    std::unique_ptr<CProductMachine> m_machine;
-    CRegistryBackup m_httpCommand{HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY};
-    CRegistryValueBackup m_pending{HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, PENDING_VALUE};
-    CHostsFileBackup m_hosts;
-    CRegistryBackup m_appDefaults{HKEY_CURRENT_USER, APP_DEFAULTS_KEY};
 };
 
 TEST_F(PlantedLibraryTest, NoneIsLoadedFromTheExesFolderAndTheToolWorks)
 {
     ASSERT_TRUE(m_machine->Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"}));
-    ASSERT_TRUE(SetString(HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY, nullptr,
-                          "\"" + ExeDir() + "\\launch_probe.exe\" \"%1\""));
+    RegisterFakeBrowser();
     const std::string tool = m_downloads + "\\HalvexFix.exe";
     ASSERT_TRUE(CopyFileA(ToolPath().c_str(), tool.c_str(), FALSE));
     // What Windows 10 and later honour for the exe's load-time imports.

@@ -2,15 +2,14 @@
 // files in a directory with a space, a process holding the product open, the hosts file), the
 // real HalvexFix.exe is started, and what its window shows is read from outside.
 #include "tests/release/HolderProcess.h"
+#include "tests/scenario/ToolMachineTest.h"
 #include "tests/scenario/ToolProcess.h"
 #include "tests/support/FileContents.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/FixturePaths.h"
 #include "tests/support/HostsFileBackup.h"
 #include "tests/support/ProductMachine.h"
-#include "tests/support/RegistryBackup.h"
 #include "tests/support/RegistryKeys.h"
-#include "tests/support/RegistryValueBackup.h"
 #include "tests/support/TestPaths.h"
 
 #include "BuildConfig.h"
@@ -28,7 +27,6 @@
 namespace {
 
 const char *const HIJACK_KEY = CProductMachine::HIJACK_KEY;
-const char HTTP_COMMAND_KEY[] = "http\\shell\\open\\command";
 const char SESSION_MANAGER_KEY[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char PENDING_VALUE[] = "PendingFileRenameOperations";
 
@@ -43,11 +41,6 @@ const char LINE_MAIN_INFECTED[] = u8"  HalvexMain.exe 被感染（未修复）\r
 const char MSG_NO_INSTALL_PATH[] = u8"注册表不存在安装路径,请重新安装Halvex!";
 const char MSG_HOSTS_REPAIRED[] = u8"成功修复" HALVEX_WEB_DOMAIN u8"域名劫持!";
 const char MSG_HOSTS_NOT_REPAIRED[] = HALVEX_WEB_DOMAIN u8"被域名劫持, 修复不成功!";
-
-// Without a window manager, Wine's X11 driver waits 2 s for one to confirm each hidden
-// window. The tool's windows are left unmanaged, so closing it is timed, not that wait.
-const char APP_DEFAULTS_KEY[] = "Software\\Wine\\AppDefaults";
-const char X11_TOOL_KEY[] = "Software\\Wine\\AppDefaults\\HalvexFix.exe\\X11 Driver";
 
 const int PANEL_TOP = 80;
 
@@ -100,26 +93,9 @@ std::string Describe(const RECT &rc)
     return s.str();
 }
 
-class ScenarioTest : public ::testing::Test {
+class ScenarioTest : public CToolMachineTest {
 protected:
-    void SetUp() override
-    {
-        m_base = FreshTestDir("hx scenario");
-        ASSERT_FALSE(m_base.empty());
-        m_machine.reset(new CProductMachine(m_base));
-        m_productLog = m_base + "\\product.log";
-        m_browserLog = m_base + "\\browser.log";
-        SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", m_productLog.c_str());
-        SetEnvironmentVariableA("HALVEX_LAUNCH_LOG", m_browserLog.c_str());
-        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, X11_TOOL_KEY, "Managed", "N"));
-    }
-    void TearDown() override
-    {
-        SetEnvironmentVariableA("HALVEX_FIXTURE_LOG", nullptr);
-        SetEnvironmentVariableA("HALVEX_LAUNCH_LOG", nullptr);
-        m_pending.Restore();
-        RemoveTree(m_base);
-    }
+    ScenarioTest() : CToolMachineTest("hx scenario") {}
 
     // Puts the machine into the given state; m_install becomes the directory the tool
     // should find.
@@ -134,23 +110,7 @@ protected:
     std::string MainExePath() const { return m_install + "\\HalvexMain.exe"; }
     std::string ExePath() const { return m_install + "\\Halvex.exe"; }
 
-    // A fake browser as the shell's handler of http addresses.
-    void RegisterFakeBrowser()
-    {
-        std::string command = "\"" + ExeDir() + "\\launch_probe.exe\" \"%1\"";
-        ASSERT_TRUE(SetString(HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY, nullptr, command));
-    }
-
-    std::string m_base;
     std::string m_install;
-    std::string m_productLog;
-    std::string m_browserLog;
-
-    std::unique_ptr<CProductMachine> m_machine;
-    CRegistryBackup m_httpCommand{HKEY_CLASSES_ROOT, HTTP_COMMAND_KEY};
-    CRegistryValueBackup m_pending{HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, PENDING_VALUE};
-    CHostsFileBackup m_hosts;
-    CRegistryBackup m_appDefaults{HKEY_CURRENT_USER, APP_DEFAULTS_KEY};
 };
 
 // What ShowOutcome must have put on screen for an outcome.
