@@ -30,10 +30,13 @@ HANDLE g_hReleaseHung;
 volatile LONG g_nHung;
 volatile LONG g_nReturned;
 
-bool EndsWithSlowName(const WCHAR *name, ULONG bytes)
+// Whether a name of so many bytes, as a name query returns it, ends with the suffix.
+bool EndsWith(const WCHAR *name, ULONG bytes, const WCHAR *suffix)
 {
-    static const WCHAR suffix[] = L"SlowHalvex.exe";
-    const ULONG chars = bytes / sizeof(WCHAR), suffixChars = sizeof(suffix) / sizeof(WCHAR) - 1;
+    const ULONG chars = bytes / sizeof(WCHAR);
+    ULONG suffixChars = 0;
+    while (suffix[suffixChars])
+        ++suffixChars;
     if (chars < suffixChars || chars > 262)
         return false;
     for (ULONG i = 0; i < suffixChars; ++i)
@@ -48,7 +51,7 @@ LONG NTAPI HangingFileQuery(HANDLE file, PVOID status, PVOID info, ULONG length,
 {
     LONG result = g_pfnRealFileQuery(file, status, info, length, infoClass);
     ULONG *record = static_cast<ULONG *>(info);
-    if (result >= 0 && EndsWithSlowName(reinterpret_cast<WCHAR *>(record + 1), record[0])) {
+    if (result >= 0 && EndsWith(reinterpret_cast<WCHAR *>(record + 1), record[0], L"SlowHalvex.exe")) {
         InterlockedIncrement(&g_nHung);
         WaitForSingleObject(g_hReleaseHung, INFINITE);
         for (ULONG i = 0; i < length / sizeof(ULONG); ++i)
@@ -294,20 +297,6 @@ const WCHAR *volatile g_pszGatedSuffix = nullptr;
 volatile LONG g_nGatedValid;   // 1 when the handle still named the same object after the gate
 WCHAR g_szGatedName[262];
 ULONG g_nGatedBytes;
-
-bool EndsWith(const WCHAR *name, ULONG bytes, const WCHAR *suffix)
-{
-    const ULONG chars = bytes / sizeof(WCHAR);
-    ULONG suffixChars = 0;
-    while (suffix[suffixChars])
-        ++suffixChars;
-    if (chars < suffixChars || chars > 262)
-        return false;
-    for (ULONG i = 0; i < suffixChars; ++i)
-        if (name[chars - suffixChars + i] != suffix[i])
-            return false;
-    return true;
-}
 
 // Runs on the query thread: system calls only. Holds the query of the file whose name ends
 // with the suffix at the gate; when let go, asks its handle again.
