@@ -232,6 +232,17 @@ protected:
         m_filler.reset(new HolderProcess);
         ASSERT_TRUE(m_filler->Start({}, file, count));
     }
+    // Prepares the machine, holds Halvex.exe open, starts the tool and waits until the
+    // release runs.
+    void StartReleasing(const Machine &m, HolderProcess &holder, CToolProcess &tool, ToolView *view)
+    {
+        Prepare(m);
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(holder.Start({ExePath()}));
+        ASSERT_TRUE(tool.Start());
+        ASSERT_TRUE(tool.WaitFor(Releasing, 20000, view));
+    }
     static bool Releasing(const ToolView &v)
     {
         return v.bDialog && v.release.bVisible && !v.advice.bVisible && !v.problem.bVisible &&
@@ -258,16 +269,12 @@ TEST_F(HeldOpenTest, ReleaseThenRecheck)
     RegisterFakeBrowser();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Prepare({Location::ProductKey, Hijack::None, c.mainExe, c.exe});
+        HolderProcess holder;
+        CToolProcess tool;
+        ToolView view;
+        StartReleasing({Location::ProductKey, Hijack::None, c.mainExe, c.exe}, holder, tool, &view);
         if (HasFatalFailure())
             return;
-        HolderProcess holder;
-        ASSERT_TRUE(holder.Start({ExePath()}));
-
-        CToolProcess tool;
-        ASSERT_TRUE(tool.Start());
-        ToolView view;
-        ASSERT_TRUE(tool.WaitFor(Releasing, 20000, &view));
         EXPECT_EQ(view.release.rc.top, view.rcClient.top + PANEL_TOP) << Describe(view.release.rc);
         EXPECT_EQ(view.release.rc.right - view.release.rc.left, view.rcClient.right - view.rcClient.left);
         EXPECT_FALSE(view.download.bVisible);
@@ -334,16 +341,13 @@ TEST_F(HeldOpenTest, ClosingWhileReleasingEndsTheToolAtOnce)
     StartFiller(LONG_WALK_FILLER);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"});
+        HolderProcess holder;
+        CToolProcess tool;
+        ToolView view;
+        StartReleasing({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"}, holder, tool,
+                       &view);
         if (HasFatalFailure())
             return;
-        HolderProcess holder;
-        ASSERT_TRUE(holder.Start({ExePath()}));
-
-        CToolProcess tool;
-        ASSERT_TRUE(tool.Start());
-        ToolView view;
-        ASSERT_TRUE(tool.WaitFor(Releasing, 20000, &view));
         const DWORD start = GetTickCount();
         tool.Post(c.message, c.wParam, 0);
         ASSERT_TRUE(tool.WaitForExit(2000)) << "still running after 2 s";
@@ -369,16 +373,13 @@ TEST_F(HeldOpenTest, ForgedCompletionNoticesChangeNothing)
     StartFiller(LONG_WALK_FILLER);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Prepare({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"});
+        HolderProcess holder;
+        CToolProcess tool;
+        ToolView view;
+        StartReleasing({Location::ProductKey, Hijack::None, "maker-100001.exe", "maker-100000.exe"}, holder, tool,
+                       &view);
         if (HasFatalFailure())
             return;
-        HolderProcess holder;
-        ASSERT_TRUE(holder.Start({ExePath()}));
-
-        CToolProcess tool;
-        ASSERT_TRUE(tool.Start());
-        ToolView view;
-        ASSERT_TRUE(tool.WaitFor(Releasing, 20000, &view));
         for (LPARAM lParam : c.during)
             tool.Post(WM_USER + 108, 0, lParam);
         EXPECT_FALSE(tool.WaitFor([](const ToolView &v) { return !Releasing(v); }, 300, &view))
